@@ -1,0 +1,96 @@
+#include "app/form1.h"
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "app/text.h"
+#include "database/countries.h"
+#include "proxy/registry.h"
+
+namespace proxanto {
+
+std::string AddBackslash(const std::string& path) {
+  if (!path.empty() && path.back() == '\\') return path;
+  return path + '\\';
+}
+
+Form1::Form1(Platform& platform) : os_(platform) {}
+
+void Form1::Form_Load() {
+  Hkey = "Software\\Marvedo\\Quillet";
+  ini_path = AddBackslash(os_.process.program_folder()) + "ip.ini";
+  ARR_EN = english_country_names();
+  ARR_CS = czech_country_names();
+  ip_count = 0;
+
+  // The saved filter is taken only as a pair: an id and a row other than the
+  // first ("no filter").
+  const std::string id = GetRegString(os_.registry, RegRoot::LocalMachine, Hkey, "filter_id");
+  const std::string index =
+      GetRegString(os_.registry, RegRoot::LocalMachine, Hkey, "filter_index");
+  std::int64_t row = 0;
+  if (!id.empty() && parse_whole_number(index, row) && row != 0) {
+    filtr_index = index;
+    filtr_id = id;
+  } else {
+    filtr_index = "0";
+    filtr_id = "-1";
+  }
+
+  nacti_ip(0);
+  lng();
+  tray();
+}
+
+void Form1::Form_Unload() { konec(); }
+
+void Form1::konec() {
+  DeleteRegValue(os_.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer");
+  SetRegDword(os_.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable", 0);
+  if (tray_added_) os_.tray.notify(kNimDelete, nid);
+  os_.process.exit_now();
+  std::abort();  // exit_now never returns; the compiler cannot see that through the port
+}
+
+std::string Form1::message(int n) { return os_.strings.load(100 + n + LNG_INT); }
+
+bool Form1::anonymity_stopped() const {
+  const MenuItem* st = item.child("st");
+  return st != nullptr && leading_int(st->tag) != 0;
+}
+
+MenuItem& Form1::menu(const std::string& name) {
+  MenuItem* found = item.child(name);
+  if (found == nullptr) throw std::logic_error("no menu item " + name);
+  return *found;
+}
+
+std::optional<int> Form1::active_filter() const {
+  // A saved id that is not a country (garbage in the registry) means no
+  // filter rather than a list that matches nothing.
+  std::int64_t id = 0;
+  if (!parse_whole_number(filtr_id, id) || id < 0 || id >= kCountryCount) return std::nullopt;
+  return static_cast<int>(id);
+}
+
+void Form1::menu_click(const std::string& name, int index) {
+  if (name == "chPROX") {
+    chPROX_Click();
+  } else if (name == "nabIP") {
+    nabIP_Click(index);
+  } else if (name == "cop") {
+    cop_Click();
+  } else if (name == "block") {
+    block_Click();
+  } else if (name == "st") {
+    st_Click();
+  } else if (name == "obnovit") {
+    obnovit_Click();
+  } else if (name == "ab") {
+    ab_Click();
+  } else if (name == "en") {
+    en_Click();
+  }
+}
+
+}  // namespace proxanto

@@ -1,0 +1,123 @@
+#pragma once
+// Form1, the hidden main form: it owns the application state, the tray menu
+// and every handler of the program. It reaches the platform only through the
+// ports of app/ports.h, so the whole of it runs in native tests.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/menu.h"
+#include "app/ports.h"
+
+namespace proxanto {
+
+inline constexpr const char* kAppTitle = "Proxanto";
+inline constexpr const char* kProductName = "Proxanto";
+
+// One accepted entry of ip.ini: its fields in file order (0 the address,
+// 1 the country id as text) and the entry number it was read from.
+struct ProxyRecord {
+  std::vector<std::string> fields;
+  int entry = 0;
+
+  const std::string& address() const { return fields[0]; }
+  // The country id text; empty for an entry without a second field.
+  std::string country() const { return fields.size() > 1 ? fields[1] : std::string(); }
+};
+
+class Form1 {
+ public:
+  explicit Form1(Platform& platform);
+
+  // Public state, read by the other forms.
+  std::string Hkey;
+  std::string filtr_id = "-1";   // decimal text; "-1" is no filter
+  std::string filtr_index = "0"; // decimal text; position in the filter list
+  std::int16_t LNG_INT = 0;      // 0 Czech, 100 English
+  std::vector<std::string> ARR_CS;
+  std::vector<std::string> ARR_EN;
+
+  // Application state.
+  PerConnOption proxy_options[3];
+  PerConnOptionList proxy_option_list;
+  std::vector<ProxyRecord> ip_list;
+  int ip_count = 0;
+  std::string ini_path;
+  std::string current_ip;
+  std::int32_t current_index = 0;
+  std::string current_key;  // position of the proxy in use; empty until one is picked
+  std::int16_t rnd_index = 0;
+  std::string country_cs;
+  std::string country_en;
+  std::string current_country;
+  std::int16_t counter = 0;  // ticks of `t` since the popup was last filled
+
+  MenuItem item = design_tray_menu();  // the tray menu; `item` itself is never shown
+  TrayIconRecord nid;                  // the one record handed to the shell
+  bool t_enabled = false;
+
+  // Start-up and exit.
+  void Form_Load();
+  void Form_Unload();
+  [[noreturn]] void konec();
+
+  // Proxy database.
+  void nacti_ip(int par);
+  void restart_nacti_ip();
+  void block_Click();
+
+  // System proxy, IP change and anonymity.
+  bool SetProxy(bool Enable, const std::string& Server = {});
+  void stop_proxy();
+  void obnovit_Click();
+  void proxy();
+  void nabIP_Click(int Index);
+  void st_Click();
+  void chPROX_Click();
+  void ipnabidka();
+
+  // Tray icon, menu and popup.
+  void tray();
+  void tray_callback(std::uint32_t mouse_message);
+  // The task bar was (re)started: the icon must be added again, or the
+  // program would lose its only menu.
+  void taskbar_created();
+  void cop_Click();
+  void ab_Click();
+  [[noreturn]] void en_Click();
+  void zprava(const std::string& txt, const std::string& txt2);
+  void zpravicky();
+  void t_Timer();
+
+  // Languages.
+  void lng();
+  void load_lang(bool refresh_tray);
+
+  // Runs the click handler of a menu item chosen by the user.
+  void menu_click(const std::string& name, int index);
+
+  // Message n (1-32) of the current language.
+  std::string message(int n);
+  // The anonymity flag, the tag of `st`: "0" while a proxy is in use.
+  bool anonymity_stopped() const;
+  MenuItem& menu(const std::string& name);
+
+ private:
+  void apply_proxy(const std::string& address);
+  void set_tooltip(const std::string& text);
+  void empty_result(int par);
+  void download_from_prompt();
+  std::optional<int> active_filter() const;
+
+  Platform& os_;
+  std::u16string proxy_server_;  // the server text option 75 points into
+  bool clearing_filter_ = false; // inside the reload after an empty filtered result
+  bool tray_added_ = false;
+};
+
+// The path unchanged when it ends in a backslash, otherwise with one added.
+std::string AddBackslash(const std::string& path);
+
+}  // namespace proxanto

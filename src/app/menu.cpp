@@ -1,0 +1,66 @@
+#include "app/menu.h"
+
+namespace proxanto {
+
+MenuItem* MenuItem::child(std::string_view child_name, int child_index) {
+  for (MenuItem& c : children) {
+    if (c.name == child_name && c.index == child_index) return &c;
+  }
+  return nullptr;
+}
+
+const MenuItem* MenuItem::child(std::string_view child_name, int child_index) const {
+  return const_cast<MenuItem*>(this)->child(child_name, child_index);
+}
+
+namespace {
+
+MenuItem entry(std::string name, std::string caption, bool enabled = true) {
+  MenuItem m;
+  m.name = std::move(name);
+  m.caption = std::move(caption);
+  m.enabled = enabled;
+  return m;
+}
+
+MenuItem submenu(std::string name, std::string caption, MenuItem first_child) {
+  MenuItem m = entry(std::move(name), std::move(caption));
+  m.children.push_back(std::move(first_child));
+  return m;
+}
+
+}  // namespace
+
+MenuItem design_tray_menu() {
+  MenuItem root = entry("item", "item");
+  auto& c = root.children;
+  c.push_back(entry("ACTIVE_IP", "ACTIVE_IP", false));
+  c.push_back(entry("mnubar3", "-"));
+  c.push_back(entry("chPROX", "chPROX"));
+  c.push_back(submenu("ipadd", "ipadd", entry("nabIP", "nabIP")));
+  c.push_back(submenu("favIPs", "favIPs", entry("favIPsmenu", "favIPsmenu")));
+  c.push_back(entry("mnubar1", "-"));
+  c.push_back(entry("favadd", "favadd"));
+  c.push_back(entry("cop", "cop", false));
+  c.push_back(entry("block", "block", false));
+  c.push_back(entry("mnubar2", "-"));
+  c.push_back(entry("filter", "filter"));
+  MenuItem lang = submenu("lang", "lang", entry("lngLIST", "Čeština"));
+  MenuItem english = entry("lngLIST", "English");
+  english.index = 1;
+  lang.children.push_back(english);
+  c.push_back(std::move(lang));
+  c.push_back(entry("hotkeys", "hotkeys"));
+  c.push_back(entry("mnubar5", "-"));
+  MenuItem st = entry("st", "st");
+  st.tag = "0";
+  c.push_back(std::move(st));
+  c.push_back(entry("obnovit", "obnovit"));
+  c.push_back(entry("ab", "ab"));
+  c.push_back(entry("upd", "upd"));
+  c.push_back(entry("mnubar4", "-"));
+  c.push_back(entry("en", "en"));
+  return root;
+}
+
+}  // namespace proxanto

@@ -1,0 +1,32 @@
+#pragma once
+// The tray menu as plain data. Form1 owns the tree and changes it; the window
+// layer renders it as a pop-up menu each time it opens, and tests assert on it.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace proxanto {
+
+struct MenuItem {
+  std::string name;  // control name; the items of a control array share it
+  int index = 0;     // position inside its control array
+  std::string caption;
+  std::string tag;
+  bool enabled = true;
+  bool checked = false;
+  bool visible = true;
+  std::vector<MenuItem> children;
+
+  bool is_separator() const { return caption == "-"; }
+  bool is_submenu() const { return !children.empty(); }
+
+  // The direct child with this name and index, or nullptr.
+  MenuItem* child(std::string_view child_name, int child_index = 0);
+  const MenuItem* child(std::string_view child_name, int child_index = 0) const;
+};
+
+// The tray menu as designed: the root `item` with its twenty children.
+MenuItem design_tray_menu();
+
+}  // namespace proxanto

@@ -1,0 +1,229 @@
+#pragma once
+// The small interfaces through which Form1 reaches the platform. The Win32
+// adapters in src/win implement them for the real program; src/portable and
+// the test fakes implement them for native runs.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace proxanto {
+
+// Registry ---------------------------------------------------------------
+
+enum class RegRoot : std::uint32_t {
+  CurrentUser = 0x80000001u,
+  LocalMachine = 0x80000002u,
+};
+
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegDword = 4;
+
+// One registry value as stored: its type and raw bytes. Text values hold
+// UTF-16LE code units, with or without a terminating NUL.
+struct RegValue {
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> data;
+  bool operator==(const RegValue&) const = default;
+};
+
+class RegistryPort {
+ public:
+  virtual ~RegistryPort() = default;
+  // A value of an existing key; nothing when the key or the value is missing.
+  virtual std::optional<RegValue> read(RegRoot root, const std::string& path,
+                                       const std::string& name) = 0;
+  // Stores a value, creating the key and every missing key above it.
+  virtual void write(RegRoot root, const std::string& path, const std::string& name,
+                     const RegValue& value) = 0;
+  // Removes a value from an existing key; never creates the key.
+  virtual void remove(RegRoot root, const std::string& path, const std::string& name) = 0;
+};
+
+// Files ------------------------------------------------------------------
+
+// Paths are UTF-8 in the platform's own form (backslashes on Windows).
+class FileSystemPort {
+ public:
+  virtual ~FileSystemPort() = default;
+  virtual std::optional<std::string> read_file(const std::string& path) = 0;
+  // Writes a new file beside `path` and renames it over the old one, so that
+  // a crash or a full disk leaves either the old or the new contents.
+  virtual bool replace_file(const std::string& path, std::string_view contents) = 0;
+  virtual bool file_exists(const std::string& path) = 0;
+  // Copies, replacing an existing destination.
+  virtual bool copy_file(const std::string& from, const std::string& to) = 0;
+  virtual bool rename_file(const std::string& from, const std::string& to) = 0;
+};
+
+// WinINet ----------------------------------------------------------------
+
+// Mirrors INTERNET_PER_CONN_OPTIONW: the value is a number for the flags
+// option and a UTF-16 text pointer for the server and bypass options.
+struct PerConnOption {
+  std::uint32_t dwOption = 0;
+  std::uint32_t dwValue = 0;
+  const char16_t* pszValue = nullptr;
+};
+
+// Mirrors INTERNET_PER_CONN_OPTION_LISTW.
+struct PerConnOptionList {
+  std::uint32_t dwSize = 0;
+  const char16_t* pszConnection = nullptr;
+  std::uint32_t dwOptionCount = 0;
+  std::uint32_t dwOptionError = 0;
+  PerConnOption* pOptions = nullptr;
+};
+
+inline constexpr std::uint32_t kPerConnFlags = 1;
+inline constexpr std::uint32_t kPerConnProxyServer = 2;
+inline constexpr std::uint32_t kPerConnProxyBypass = 3;
+inline constexpr std::uint32_t kOptionPerConnection = 75;
+inline constexpr std::uint32_t kOptionSettingsChanged = 39;
+inline constexpr std::uint32_t kOptionRefresh = 37;
+
+class InternetPort {
+ public:
+  virtual ~InternetPort() = default;
+  // InternetSetOptionW on the global settings. Option 75 carries `list`;
+  // options 39 and 37 carry a 32-bit zero with length 0 and no list.
+  virtual bool set_option(std::uint32_t option, const PerConnOptionList* list) = 0;
+};
+
+// Message boxes and the string table -------------------------------------
+
+inline constexpr unsigned kMbOk = 0;
+inline constexpr unsigned kMbYesNo = 4;
+inline constexpr unsigned kMbIconStop = 16;
+inline constexpr unsigned kMbIconExclamation = 48;
+inline constexpr unsigned kMbIconInformation = 64;
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
+
+class MessageBoxPort {
+ public:
+  virtual ~MessageBoxPort() = default;
+  // A modal box; gives the button pressed (kIdOk, kIdYes, kIdNo, ...).
+  virtual int show(const std::string& text, const std::string& title, unsigned style) = 0;
+};
+
+class StringTablePort {
+ public:
+  virtual ~StringTablePort() = default;
+  virtual std::string load(int id) = 0;
+};
+
+// Tray icon and clipboard -----------------------------------------------
+
+inline constexpr std::uint32_t kNimAdd = 0;
+inline constexpr std::uint32_t kNimModify = 1;
+inline constexpr std::uint32_t kNimDelete = 2;
+inline constexpr std::size_t kTipChars = 64;
+
+// The icon record shared by every Shell_NotifyIcon call. The window and icon
+// handles are the adapter's; szTip is the whole 64-character field.
+struct TrayIconRecord {
+  std::uint32_t cbSize = 0;
+  std::uint32_t uID = 0;
+  std::uint32_t uFlags = 0;
+  std::uint32_t uCallbackMessage = 0;
+  std::string szTip;
+};
+
+class TrayPort {
+ public:
+  virtual ~TrayPort() = default;
+  virtual bool notify(std::uint32_t message, const TrayIconRecord& record) = 0;
+};
+
+class ClipboardPort {
+ public:
+  virtual ~ClipboardPort() = default;
+  // Clears the clipboard and puts the text on it.
+  virtual void set_text(const std::string& text) = 0;
+};
+
+// Windows of the program -------------------------------------------------
+
+// The notification popup (Form2).
+class PopupPort {
+ public:
+  virtual ~PopupPort() = default;
+  // Creates the popup hidden when it does not exist; top 0, right edge on the
+  // screen's right edge.
+  virtual void place() = 0;
+  // Fades in (500 ms); does nothing when the popup is already shown.
+  virtual void fade_in() = 0;
+  virtual void repaint() = 0;
+  virtual void set_lines(const std::string& txt, const std::string& txt2) = 0;
+  // Fades out (500 ms) and destroys the popup.
+  virtual void fade_out_and_close() = 0;
+};
+
+enum class TimerId : unsigned { Timer1 = 1, t = 2 };
+
+class TimerPort {
+ public:
+  virtual ~TimerPort() = default;
+  virtual void set_enabled(TimerId id, bool enabled) = 0;
+};
+
+class KeyboardPort {
+ public:
+  virtual ~KeyboardPort() = default;
+  // GetKeyState: high bit set while the key is down.
+  virtual std::int16_t key_state(int virtual_key) = 0;
+};
+
+// The hidden main window and the modal forms it owns.
+class MainWindowPort {
+ public:
+  virtual ~MainWindowPort() = default;
+  // Renders Form1's menu tree as a pop-up menu at the mouse and runs the
+  // chosen item's handler.
+  virtual void show_tray_menu() = 0;
+  // Keeps the main window hidden and brings it to the foreground, so that a
+  // pop-up menu opened next closes when the user clicks elsewhere.
+  virtual void hide_and_foreground() = 0;
+  virtual void show_about() = 0;
+};
+
+// Process ----------------------------------------------------------------
+
+class ProcessPort {
+ public:
+  virtual ~ProcessPort() = default;
+  // The folder of the running program, in the platform's form.
+  virtual std::string program_folder() = 0;
+  // Ends the program at once: no further event, handler or destructor runs.
+  [[noreturn]] virtual void exit_now() = 0;
+};
+
+class RandomPort {
+ public:
+  virtual ~RandomPort() = default;
+  // A uniform draw 0 <= r < 1, the generator seeded from the clock first.
+  virtual double draw() = 0;
+};
+
+// Everything Form1 needs of the platform.
+struct Platform {
+  RegistryPort& registry;
+  FileSystemPort& files;
+  InternetPort& internet;
+  MessageBoxPort& message_box;
+  StringTablePort& strings;
+  TrayPort& tray;
+  ClipboardPort& clipboard;
+  PopupPort& popup;
+  TimerPort& timers;
+  KeyboardPort& keyboard;
+  MainWindowPort& window;
+  ProcessPort& process;
+  RandomPort& random;
+};
+
+}  // namespace proxanto

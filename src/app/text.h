@@ -1,0 +1,34 @@
+#pragma once
+// Small text helpers shared by the portable code and the Win32 adapters.
+// Text is UTF-8 in std::string everywhere except at the platform boundary.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace proxanto {
+
+std::u16string utf8_to_utf16(std::string_view text);
+std::string utf16_to_utf8(std::u16string_view text);
+
+// The number at the start of a text, as Visual Basic's Val and the loader's
+// filter test read it: leading blanks skipped, an optional sign, the longest
+// run of decimal digits; 0 when there is none. Saturates instead of
+// overflowing.
+std::int64_t leading_int(std::string_view text);
+
+// True when the text, blanks around it ignored, is an optional minus sign
+// followed by decimal digits only; the value goes to `value`.
+bool parse_whole_number(std::string_view text, std::int64_t& value);
+
+// Splits at every separator; adjacent separators and a separator at either
+// end give empty fields.
+std::vector<std::string> split(std::string_view text, char separator);
+
+// Removes blanks (spaces and tabs) at both ends.
+std::string_view trim_blanks(std::string_view text);
+
+std::string ascii_lower(std::string_view text);
+
+}  // namespace proxanto

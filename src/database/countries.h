@@ -1,0 +1,27 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace proxanto {
+
+inline constexpr int kCountryCount = 33;
+
+// The 33 country names by country id. The order is what ids in ip.ini, the
+// saved filter and the saved favourites refer to: never re-sort it.
+std::vector<std::string> english_country_names();
+std::vector<std::string> czech_country_names();
+
+// A country id given as text (field 1 of an entry, the id part of a
+// favourite): blanks and leading zeros do not matter, and the number is read
+// from the start of the text, so "8", " 08" and "8x" are all 8. Text with no
+// leading number, or a number outside 0-32, is no country.
+std::optional<int> country_id(std::string_view text);
+
+// The name of the country of an id text in `names`, or empty text when the id
+// is no country.
+std::string country_name(const std::vector<std::string>& names, std::string_view id_text);
+
+}  // namespace proxanto

@@ -1,0 +1,70 @@
+#pragma once
+// Our reader and writer of profile (INI) files, with the behaviour of the
+// platform's profile functions for what the program uses. The reader parses a
+// whole file once; the writer changes one key and leaves every other line of
+// the file exactly as it was.
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "app/ports.h"
+
+namespace proxanto {
+
+class ProfileFile {
+ public:
+  ProfileFile() = default;
+  explicit ProfileFile(std::string_view contents);
+
+  // GetPrivateProfileString: the value with the blanks around it removed (and
+  // a pair of enclosing quotes), cut to size - 1 characters; the default when
+  // the section or the key is missing. Names match without regard to case.
+  std::string get_string(std::string_view section, std::string_view key,
+                         std::string_view default_value, std::size_t size) const;
+
+  // GetPrivateProfileInt: the number at the start of the value; 0 when the
+  // value does not begin with one; the default when missing or empty.
+  int get_int(std::string_view section, std::string_view key, int default_value) const;
+
+ private:
+  // Names compare and hash without regard to ASCII case.
+  struct NameHash {
+    std::size_t operator()(std::string_view name) const noexcept;
+  };
+  struct NameEqual {
+    bool operator()(std::string_view a, std::string_view b) const noexcept;
+  };
+  // A key line without "=" has no value, yet still hides later lines of the
+  // same key.
+  struct Entry {
+    std::string_view value;
+    bool has_value = false;
+  };
+  using Section = std::unordered_map<std::string_view, Entry, NameHash, NameEqual>;
+
+  const Entry* find(std::string_view section, std::string_view key) const;
+
+  std::shared_ptr<const std::string> text_;  // every name and value views into it
+  std::unordered_map<std::string_view, Section, NameHash, NameEqual> sections_;
+};
+
+// Reads and parses a file; a missing file reads as empty.
+ProfileFile read_profile(FileSystemPort& files, const std::string& path);
+
+// The text of a profile file with one key of a section set to `value`: an
+// existing key is changed in place, a new one is added at the end of its
+// section, a missing section is added at the end. Every other line is kept
+// byte for byte.
+std::string profile_with_value(std::string_view contents, std::string_view section,
+                               std::string_view key, std::string_view value);
+
+// WritePrivateProfileString for one key: reads the file, changes the key and
+// replaces the file atomically. False when the file could not be written.
+bool write_profile_string(FileSystemPort& files, const std::string& path,
+                          std::string_view section, std::string_view key,
+                          std::string_view value);
+
+}  // namespace proxanto

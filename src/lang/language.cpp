@@ -1,0 +1,38 @@
+#include "app/form1.h"
+#include "app/text.h"
+#include "proxy/registry.h"
+
+namespace proxanto {
+
+void Form1::lng() {
+  const std::string saved = GetRegString(os_.registry, RegRoot::LocalMachine, Hkey, "lang");
+  int index = LNG_INT == 0 ? 0 : 1;
+  if (!saved.empty()) {
+    // Anything but 1 (including text that is no number) means Czech.
+    index = leading_int(saved) == 1 ? 1 : 0;
+  }
+  LNG_INT = static_cast<std::int16_t>(index);
+  MenuItem& lang = menu("lang");
+  for (MenuItem& language : lang.children) language.checked = language.index == index;
+  if (LNG_INT == 1) LNG_INT = 100;
+  load_lang(false);
+}
+
+void Form1::load_lang(bool refresh_tray) {
+  static constexpr struct {
+    const char* name;
+    int message;
+  } kCaptions[] = {
+      {"ACTIVE_IP", 8}, {"chPROX", 14}, {"cop", 13},     {"st", 6},       {"en", 12},
+      {"hotkeys", 15},  {"lang", 16},   {"favadd", 18},  {"favIPs", 19},  {"ipadd", 20},
+      {"obnovit", 21},  {"ab", 24},     {"filter", 4},   {"upd", 29},     {"block", 30},
+  };
+  for (const auto& caption : kCaptions) menu(caption.name).caption = message(caption.message);
+
+  if (refresh_tray) {
+    current_country = LNG_INT == 0 ? country_cs : country_en;
+    set_tooltip(std::string(kProductName) + "\r\n" + current_ip + "\r\n" + current_country + '\0');
+  }
+}
+
+}  // namespace proxanto

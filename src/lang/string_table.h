@@ -1,0 +1,71 @@
+#pragma once
+// The program's 32 messages in Czech (ids 101-132) and English (201-232).
+// This one list feeds both the string-table resource of the Windows program
+// (resources.rc expands it) and the compiled-in table of the native build, so
+// the two can never drift apart. Plain C preprocessor only: windres reads it.
+
+#define PROXANTO_STRINGS(X) \
+  X(101, "- Vypnuto -") \
+  X(102, "Ok") \
+  X(103, "Storno") \
+  X(104, "Filtr zemí") \
+  X(105, "Vyberte zemi:") \
+  X(106, "Zastavit anonymizaci") \
+  X(107, "Pokračovat v anonymizaci") \
+  X(108, "Žádná IP adresa") \
+  X(109, "Anonymizace") \
+  X(110, "byla přerušena") \
+  X(111, "IP adresa byla zkopírována") \
+  X(112, "Konec") \
+  X(113, "Zkopírovat IP adresu do paměti") \
+  X(114, "Změnit proxy") \
+  X(115, "Klávesové zkratky") \
+  X(116, "Jazyk") \
+  X(117, "zpráva") \
+  X(118, "Přidat do oblíbených") \
+  X(119, "Oblíbené IP adresy") \
+  X(120, "Vybrat IP adresu") \
+  X(121, "Obnovit původní nastavení") \
+  X(122, "Nastavení:") \
+  X(123, "Výchozí nastavení") \
+  X(124, "O programu") \
+  X(125, "IP adresy nebyly nalezeny !") \
+  X(126, "Přejete si stáhnout novou databázi ?") \
+  X(127, "Aktulizace byla úspěšně dokončena !") \
+  X(128, "Aktualizace se nezdařila !") \
+  X(129, "Aktualizovat") \
+  X(130, "Blokovat tuto IP adresu") \
+  X(131, "V DB není žádná IP adpovídající vybrané zemi !") \
+  X(132, "Filtr nelze použít !") \
+  X(201, "- Off -") \
+  X(202, "Ok") \
+  X(203, "Cancel") \
+  X(204, "Countries Filter") \
+  X(205, "Change country:") \
+  X(206, "Stop anonymity") \
+  X(207, "Continue with anonymity") \
+  X(208, "No IP Address") \
+  X(209, "Anonymity") \
+  X(210, "was canceled") \
+  X(211, "IP Address was copied") \
+  X(212, "Exit") \
+  X(213, "Copy IP Address to clipboard") \
+  X(214, "Change proxy") \
+  X(215, "Hotkeys") \
+  X(216, "Language") \
+  X(217, "Message") \
+  X(218, "Add to favorites") \
+  X(219, "Favorites IP Address") \
+  X(220, "Change IP Address") \
+  X(221, "Default settings") \
+  X(222, "Settings:") \
+  X(223, "Default settings") \
+  X(224, "About") \
+  X(225, "IP adresy was not found !") \
+  X(226, "Would you like to download new database ?") \
+  X(227, "Update was completed successfull !") \
+  X(228, "Update was aborted !") \
+  X(229, "Update") \
+  X(230, "Block this IP Address") \
+  X(231, "In the Database there aren't IP Address, which fall into changed country !") \
+  X(232, "Filter will be out of order !")

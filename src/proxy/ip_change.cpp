@@ -1,0 +1,70 @@
+#include "app/form1.h"
+#include "app/text.h"
+#include "database/countries.h"
+#include "proxy/registry.h"
+
+namespace proxanto {
+
+void Form1::apply_proxy(const std::string& address) {
+  SetRegString(os_.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer", address);
+  SetRegDword(os_.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable", 1);
+  SetProxy(true, address);
+  zpravicky();
+}
+
+void Form1::proxy() {
+  // A hot key can arrive while the loader's prompt waits with an empty list.
+  if (ip_count <= 0 || ip_list.empty()) return;
+  os_.popup.place();
+  const double r = os_.random.draw();
+  int index = static_cast<int>(ip_count * r);
+  if (index < 0) index = 0;
+  if (index >= ip_count) index = ip_count - 1;
+  rnd_index = static_cast<std::int16_t>(index);
+
+  const ProxyRecord& record = ip_list[static_cast<std::size_t>(index)];
+  current_ip = record.address();
+  current_index = index;
+  country_cs = country_name(ARR_CS, record.country());
+  country_en = country_name(ARR_EN, record.country());
+  current_key = std::to_string(current_index);
+  apply_proxy(current_ip);
+}
+
+void Form1::nabIP_Click(int Index) {
+  const MenuItem* chosen = menu("ipadd").child("nabIP", Index);
+  if (chosen == nullptr) return;
+  // The tag is position/address/country id. Read the position up to the first
+  // slash and the id after the last one, so an address with a slash survives.
+  const std::string& tag = chosen->tag;
+  const std::size_t first = tag.find('/');
+  const std::size_t last = tag.rfind('/');
+  if (first == std::string::npos || last == first) return;
+  const std::string t0 = tag.substr(0, first);
+  const std::string t1 = tag.substr(first + 1, last - first - 1);
+  const std::string t2 = tag.substr(last + 1);
+
+  os_.popup.place();
+  country_cs = country_name(ARR_CS, t2);
+  country_en = country_name(ARR_EN, t2);
+  current_ip = t1;
+  current_key = t0;
+  current_index = static_cast<std::int32_t>(leading_int(t0));
+  apply_proxy(t1);
+}
+
+void Form1::st_Click() {
+  if (anonymity_stopped()) {
+    // Nothing to continue with before any proxy was applied.
+    if (current_ip.empty()) return;
+    os_.popup.place();
+    SetProxy(true, current_ip);
+    zpravicky();
+  } else {
+    stop_proxy();
+  }
+}
+
+void Form1::chPROX_Click() { proxy(); }
+
+}  // namespace proxanto

@@ -1,0 +1,334 @@
+#include "win/about_win.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "win/about_ids.h"
+#include "win/gdi_util.h"
+#include "win/win_util.h"
+#include "win/window_util.h"
+
+namespace proxanto::win {
+
+namespace {
+
+constexpr wchar_t kAppTitle[] = L"Proxanto";
+constexpr int kVersionMajor = 2;
+constexpr int kVersionMinor = 1;
+constexpr int kVersionRevision = 16;
+constexpr wchar_t kMakerMail[] = L"info@marvedo.com";
+constexpr wchar_t kMakerWeb[] = L"http://www.marvedo.com/";
+
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = 0;
+
+constexpr COLORREF kLinkColour = RGB(0, 0, 255);
+constexpr COLORREF kPanelBorder = RGB(202, 204, 202);
+constexpr COLORREF kPanelFill = RGB(242, 244, 232);
+constexpr COLORREF kLineColour = RGB(192, 192, 192);
+
+RECT twips_rect(int left, int top, int width, int height) {
+  const int x = twips_to_px_x(left);
+  const int y = twips_to_px_y(top);
+  return RECT{x, y, x + twips_to_px_x(width), y + twips_to_px_y(height)};
+}
+
+int width_of(const RECT& r) { return r.right - r.left; }
+int height_of(const RECT& r) { return r.bottom - r.top; }
+
+HINSTANCE module() { return GetModuleHandleW(nullptr); }
+
+std::wstring replace_all(std::wstring text, std::wstring_view what, std::wstring_view with) {
+  for (std::size_t at = text.find(what); at != std::wstring::npos;
+       at = text.find(what, at + with.size())) {
+    text.replace(at, what.size(), with);
+  }
+  return text;
+}
+
+std::wstring window_text(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+// The box is a dialog built in memory: no controls in the template, they are
+// created in WM_INITDIALOG at their twips positions.
+std::vector<WORD> dialog_template() {
+  std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD) + 3, 0);
+  auto* head = reinterpret_cast<DLGTEMPLATE*>(words.data());
+  head->style = kStyle;
+  head->dwExtendedStyle = kExStyle;
+  // Menu, window class and title follow as empty entries (the zeros).
+  return words;
+}
+
+class AboutBox {
+ public:
+  explicit AboutBox(HICON icon) : icon_(icon) {}
+
+  void run(HWND owner) {
+    const std::vector<WORD> words = dialog_template();
+    DialogBoxIndirectParamW(module(), reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner,
+                            &AboutBox::dialog_proc, reinterpret_cast<LPARAM>(this));
+  }
+
+ private:
+  enum Link { kMail, kWeb, kLinkCount };
+
+  static INT_PTR CALLBACK dialog_proc(HWND box, UINT message, WPARAM wparam, LPARAM lparam) {
+    try {
+      if (message == WM_INITDIALOG) SetWindowLongPtrW(box, DWLP_USER, lparam);
+      auto* self = reinterpret_cast<AboutBox*>(GetWindowLongPtrW(box, DWLP_USER));
+      if (self) return self->handle(box, message, wparam, lparam);
+    } catch (...) {
+      // Nothing here reports failure; an unexpected one ends the box rather
+      // than leaving the user in a modal window that may not work.
+      EndDialog(box, 0);
+    }
+    return FALSE;
+  }
+
+  INT_PTR handle(HWND box, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+      case WM_INITDIALOG:
+        load(box);
+        return TRUE;
+      case WM_COMMAND:
+        on_command(box, LOWORD(wparam), HIWORD(wparam));
+        return TRUE;
+      case WM_CTLCOLORSTATIC:
+        return reinterpret_cast<INT_PTR>(
+            label_colours(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam)));
+      case WM_SETCURSOR:
+        if (on_set_cursor(reinterpret_cast<HWND>(wparam), HIWORD(lparam))) {
+          SetWindowLongPtrW(box, DWLP_MSGRESULT, TRUE);
+          return TRUE;
+        }
+        return FALSE;
+      case WM_MOUSEMOVE:
+        on_mouse_move(box, POINT{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))});
+        return TRUE;
+      case WM_PAINT: {
+        PaintCycle paint(box);
+        paint_surface(paint.dc());
+        return TRUE;
+      }
+      case WM_PRINTCLIENT:
+        paint_surface(reinterpret_cast<HDC>(wparam));
+        return TRUE;
+      default:
+        return FALSE;
+    }
+  }
+
+  void load(HWND box) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    title_font_ = make_font(L"Arial", 11.25, true, false, false, EASTEUROPE_CHARSET);
+    version_font_ = make_font(L"Arial", 8.25, false, false, false, EASTEUROPE_CHARSET);
+    created_by_font_ = make_font(L"Arial", 8.25, false, true, false, EASTEUROPE_CHARSET);
+    signature_font_ = make_font(L"Comic Sans MS", 9.75, true, false, false, ANSI_CHARSET);
+    link_font_ = make_font(L"MS Sans Serif", 8.25, true, false, false, EASTEUROPE_CHARSET);
+    link_underlined_font_ = make_font(L"MS Sans Serif", 8.25, true, false, true, EASTEUROPE_CHARSET);
+    button_font_ = make_font(L"MS Sans Serif", 8.25, false, false, false, EASTEUROPE_CHARSET);
+    panel_brush_.reset(CreateSolidBrush(kPanelFill));
+    panel_pen_.reset(CreatePen(PS_SOLID, 1, kPanelBorder));
+    line_brush_.reset(CreateSolidBrush(kLineColour));
+    panel_ = twips_rect(760, 200, 3510, 870);
+    line_ = RECT{twips_to_px_x(120), twips_to_px_y(1080), twips_to_px_x(4200),
+                 twips_to_px_y(1080) + 1};
+    icon_area_ = twips_rect(240, 240, 480, 480);
+
+    HWND close = add_control(box, kAboutCloseId, L"BUTTON", L"",
+                             WS_TABSTOP | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER,
+                             twips_rect(3120, 1200, 1095, 375), button_font_.get());
+    add_label(box, kAboutCreatedById, L"created by", 0, twips_rect(120, 1125, 1815, 255),
+              created_by_font_.get());
+    add_label(box, kAboutSignatureId, L"Marvedo-World", 0, twips_rect(240, 1320, 1695, 375),
+              signature_font_.get());
+    links_[kMail] = add_label(box, kAboutMailId, L"", SS_NOTIFY | SS_RIGHT,
+                              twips_rect(3600, 600, 645, 195), link_font_.get());
+    links_[kWeb] = add_label(box, kAboutWebId, L"", SS_NOTIFY | SS_RIGHT,
+                             twips_rect(3480, 840, 750, 195), link_font_.get());
+    HWND version = add_label(box, kAboutVersionId, L"", 0, twips_rect(960, 480, 600, 210),
+                             version_font_.get());
+    HWND title = add_label(box, kAboutTitleId, L"", 0, twips_rect(840, 240, 735, 270),
+                           title_font_.get());
+
+    MakeTopmost(box);
+    SetWindowTextW(close, L"Zavřít");
+    SetWindowTextW(box, L"O programu %1");
+    SetWindowTextW(version, L"Verze:");
+    FlatButton(close);
+    SetWindowTextW(box, replace_all(window_text(box), L"%1", kAppTitle).c_str());
+    set_text_sized(title, kAppTitle, false);
+    const std::wstring version_text = window_text(version) + L" " + std::to_wstring(kVersionMajor) +
+                                      L"." + std::to_wstring(kVersionMinor) + L"." +
+                                      std::to_wstring(kVersionRevision);
+    set_text_sized(version, version_text, false);
+    set_text_sized(links_[kMail], kMakerMail, true);
+    set_text_sized(links_[kWeb], kMakerWeb, true);
+
+    size_and_centre(box);
+  }
+
+  HWND add_control(HWND box, int id, const wchar_t* window_class, const wchar_t* text, DWORD style,
+                   const RECT& rect, HFONT font) {
+    HWND control = CreateWindowExW(0, window_class, text, WS_CHILD | WS_VISIBLE | style, rect.left,
+                                   rect.top, width_of(rect), height_of(rect), box,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), module(), nullptr);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return control;
+  }
+
+  HWND add_label(HWND box, int id, const wchar_t* text, DWORD style, const RECT& rect, HFONT font) {
+    return add_control(box, id, L"STATIC", text, SS_NOPREFIX | style, rect, font);
+  }
+
+  // Sets a label's text and fits the label to it. A right-aligned label keeps
+  // its right edge and grows to the left.
+  static void set_text_sized(HWND label, const std::wstring& text, bool keep_right_edge) {
+    SetWindowTextW(label, text.c_str());
+    HWND box = GetParent(label);
+    RECT place{};
+    GetWindowRect(label, &place);
+    MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&place), 2);
+
+    HDC dc = GetDC(label);
+    if (!dc) return;
+    RECT extent{};
+    {
+      SelectedObject font(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+      DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &extent,
+                DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    }
+    ReleaseDC(label, dc);
+    const int left = keep_right_edge ? place.right - width_of(extent) : place.left;
+    MoveWindow(label, left, place.top, width_of(extent), height_of(extent), FALSE);
+  }
+
+  static void size_and_centre(HWND box) {
+    RECT outer{0, 0, twips_to_px_x(4335), twips_to_px_y(1695)};
+    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(box, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(box, GWL_EXSTYLE)));
+    const int width = width_of(outer);
+    const int height = height_of(outer);
+    SetWindowPos(box, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
+  void on_command(HWND box, int id, int code) {
+    switch (id) {
+      case kAboutCloseId:
+      case IDOK:
+      case IDCANCEL:
+        EndDialog(box, id);
+        break;
+      case kAboutWebId:
+        if (code == STN_CLICKED) {
+          ShellExecuteW(box, L"open", window_text(links_[kWeb]).c_str(), nullptr, nullptr, 0);
+        }
+        break;
+      case kAboutMailId:
+        if (code == STN_CLICKED) {
+          const std::wstring target = L"mailto:" + window_text(links_[kMail]);
+          ShellExecuteW(box, L"open", target.c_str(), nullptr, nullptr, 0);
+        }
+        break;
+      default:
+        break;
+    }
+  }
+
+  // Every label is transparent; each lies wholly on the panel or wholly on the
+  // box's surface, so the colour under it serves as its background.
+  HBRUSH label_colours(HDC dc, HWND label) const {
+    const int id = GetDlgCtrlID(label);
+    const bool on_panel =
+        id == kAboutMailId || id == kAboutWebId || id == kAboutVersionId || id == kAboutTitleId;
+    SetTextColor(dc, id == kAboutMailId || id == kAboutWebId ? kLinkColour : GetSysColor(COLOR_BTNTEXT));
+    SetBkColor(dc, on_panel ? kPanelFill : GetSysColor(COLOR_BTNFACE));
+    return on_panel ? panel_brush_.get() : GetSysColorBrush(COLOR_BTNFACE);
+  }
+
+  // The links and the button show a hand; moving over a link underlines it.
+  bool on_set_cursor(HWND under_mouse, UINT mouse_message) {
+    for (int link = 0; link < kLinkCount; ++link) {
+      if (under_mouse == links_[link]) {
+        if (mouse_message == WM_MOUSEMOVE) set_underline(static_cast<Link>(link), true);
+        SetCursor(LoadCursorW(nullptr, IDC_HAND));
+        return true;
+      }
+    }
+    if (under_mouse && GetDlgCtrlID(under_mouse) == kAboutCloseId) {
+      SetCursor(LoadCursorW(nullptr, IDC_HAND));
+      return true;
+    }
+    return false;
+  }
+
+  // The box's own surface takes both underlines away; the other labels, like
+  // the links, belong to themselves and leave the underlines alone.
+  void on_mouse_move(HWND box, POINT at) {
+    HWND under_mouse = ChildWindowFromPointEx(box, at, CWP_SKIPINVISIBLE);
+    if (under_mouse && under_mouse != box) return;
+    set_underline(kMail, false);
+    set_underline(kWeb, false);
+  }
+
+  void set_underline(Link link, bool underlined) {
+    if (underlined_[link] == underlined) return;
+    underlined_[link] = underlined;
+    HFONT font = underlined ? link_underlined_font_.get() : link_font_.get();
+    SendMessageW(links_[link], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  }
+
+  void paint_surface(HDC dc) const {
+    {
+      SelectedObject pen(dc, panel_pen_.get());
+      SelectedObject brush(dc, panel_brush_.get());
+      Rectangle(dc, panel_.left, panel_.top, panel_.right, panel_.bottom);
+    }
+    FillRect(dc, &line_, line_brush_.get());
+    if (icon_) {
+      DrawIconEx(dc, icon_area_.left, icon_area_.top, icon_, width_of(icon_area_),
+                 height_of(icon_area_), 0, nullptr, DI_NORMAL);
+    }
+  }
+
+  HICON icon_;
+  HWND links_[kLinkCount]{};
+  bool underlined_[kLinkCount]{};
+  RECT panel_{};
+  RECT line_{};
+  RECT icon_area_{};
+  UniqueFont title_font_;
+  UniqueFont version_font_;
+  UniqueFont created_by_font_;
+  UniqueFont signature_font_;
+  UniqueFont link_font_;
+  UniqueFont link_underlined_font_;
+  UniqueFont button_font_;
+  UniqueBrush panel_brush_;
+  UniquePen panel_pen_;
+  UniqueBrush line_brush_;
+};
+
+}  // namespace
+
+void show_about_box(HWND owner, HICON icon) {
+  // The fonts and brushes live in `box` and outlast the dialog, which is
+  // destroyed before DialogBoxIndirectParamW returns.
+  AboutBox box(icon);
+  box.run(owner);
+}
+
+}  // namespace proxanto::win

@@ -1,0 +1,118 @@
+#include "win/adapters_win.h"
+
+#include <shellapi.h>
+#include <wininet.h>
+
+#include <string>
+
+#include "win/win_util.h"
+
+namespace proxanto::win {
+
+bool Win32Internet::set_option(std::uint32_t option, const PerConnOptionList* list) {
+  if (list == nullptr) {
+    DWORD zero = 0;
+    return InternetSetOptionW(nullptr, option, &zero, 0) != FALSE;
+  }
+  // The same request in the platform's own layout (20 bytes on 32-bit).
+  INTERNET_PER_CONN_OPTIONW options[3] = {};
+  const DWORD count = list->dwOptionCount <= 3 ? list->dwOptionCount : 3;
+  for (DWORD i = 0; i < count; ++i) {
+    const PerConnOption& source = list->pOptions[i];
+    options[i].dwOption = source.dwOption;
+    if (source.dwOption == INTERNET_PER_CONN_FLAGS) {
+      options[i].Value.dwValue = source.dwValue;
+    } else {
+      options[i].Value.pszValue =
+          const_cast<LPWSTR>(reinterpret_cast<const wchar_t*>(source.pszValue));
+    }
+  }
+  INTERNET_PER_CONN_OPTION_LISTW request = {};
+  request.dwSize = sizeof(request);
+  request.pszConnection =
+      const_cast<LPWSTR>(reinterpret_cast<const wchar_t*>(list->pszConnection));
+  request.dwOptionCount = count;
+  request.pOptions = options;
+  return InternetSetOptionW(nullptr, option, &request, sizeof(request)) != FALSE;
+}
+
+int Win32MessageBoxes::show(const std::string& text, const std::string& title, unsigned style) {
+  // The program has no visible window of its own: without MB_SETFOREGROUND a
+  // box could open behind the user's windows.
+  return MessageBoxW(owner_, widen(text).c_str(), widen(title).c_str(),
+                     style | MB_SETFOREGROUND);
+}
+
+std::string Win32Strings::load(int id) {
+  const wchar_t* text = nullptr;
+  const int length = LoadStringW(instance_, static_cast<UINT>(id),
+                                 reinterpret_cast<LPWSTR>(&text), 0);
+  if (length <= 0 || text == nullptr) return {};
+  return narrow(std::wstring_view(text, static_cast<std::size_t>(length)));
+}
+
+bool Win32Tray::notify(std::uint32_t message, const TrayIconRecord& record) {
+  NOTIFYICONDATAW data = {};
+  data.cbSize = sizeof(data);
+  data.hWnd = window_;
+  data.uID = record.uID;
+  data.uFlags = record.uFlags;
+  data.uCallbackMessage = record.uCallbackMessage;
+  data.hIcon = icon_;
+  const std::wstring tip = widen(record.szTip);
+  // The record's field holds 64 characters; the shell reads up to the NUL.
+  const std::size_t length = tip.size() < kTipChars ? tip.size() : kTipChars;
+  tip.copy(data.szTip, length);
+  data.szTip[length] = L'\0';
+  return Shell_NotifyIconW(message, &data) != FALSE;
+}
+
+void Win32Clipboard::set_text(const std::string& text) {
+  const std::wstring wide = widen(text);
+  // Another program may hold the clipboard for a moment.
+  bool opened = false;
+  for (int attempt = 0; attempt < 10 && !opened; ++attempt) {
+    opened = OpenClipboard(owner_) != FALSE;
+    if (!opened) Sleep(20);
+  }
+  if (!opened) return;
+  EmptyClipboard();
+  const SIZE_T bytes = (wide.size() + 1) * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (memory != nullptr) {
+    if (void* target = GlobalLock(memory)) {
+      memcpy(target, wide.c_str(), bytes);
+      GlobalUnlock(memory);
+      // On success the clipboard owns the memory.
+      if (SetClipboardData(CF_UNICODETEXT, memory) == nullptr) GlobalFree(memory);
+    } else {
+      GlobalFree(memory);
+    }
+  }
+  CloseClipboard();
+}
+
+std::int16_t Win32Keyboard::key_state(int virtual_key) {
+  // The program never has the keyboard focus: read the global state.
+  return static_cast<std::int16_t>(GetAsyncKeyState(virtual_key));
+}
+
+std::string Win32Process::program_folder() {
+  std::wstring path(MAX_PATH, L'\0');
+  while (true) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  const std::size_t slash = path.find_last_of(L"\\/");
+  if (slash != std::wstring::npos) path.resize(slash == 2 && path[1] == L':' ? 3 : slash);
+  return narrow(path);
+}
+
+void Win32Process::exit_now() { ExitProcess(0); }
+
+}  // namespace proxanto::win

@@ -1,0 +1,63 @@
+#pragma once
+// Thin Win32 implementations of Form1's ports.
+
+#include <windows.h>
+
+#include "app/ports.h"
+
+namespace proxanto::win {
+
+class Win32Internet final : public InternetPort {
+ public:
+  bool set_option(std::uint32_t option, const PerConnOptionList* list) override;
+};
+
+class Win32MessageBoxes final : public MessageBoxPort {
+ public:
+  explicit Win32MessageBoxes(HWND owner) : owner_(owner) {}
+  int show(const std::string& text, const std::string& title, unsigned style) override;
+
+ private:
+  HWND owner_;
+};
+
+class Win32Strings final : public StringTablePort {
+ public:
+  explicit Win32Strings(HINSTANCE instance) : instance_(instance) {}
+  std::string load(int id) override;
+
+ private:
+  HINSTANCE instance_;
+};
+
+class Win32Tray final : public TrayPort {
+ public:
+  Win32Tray(HWND window, HICON icon) : window_(window), icon_(icon) {}
+  bool notify(std::uint32_t message, const TrayIconRecord& record) override;
+
+ private:
+  HWND window_;
+  HICON icon_;
+};
+
+class Win32Clipboard final : public ClipboardPort {
+ public:
+  explicit Win32Clipboard(HWND owner) : owner_(owner) {}
+  void set_text(const std::string& text) override;
+
+ private:
+  HWND owner_;
+};
+
+class Win32Keyboard final : public KeyboardPort {
+ public:
+  std::int16_t key_state(int virtual_key) override;
+};
+
+class Win32Process final : public ProcessPort {
+ public:
+  std::string program_folder() override;
+  [[noreturn]] void exit_now() override;
+};
+
+}  // namespace proxanto::win

@@ -1,0 +1,54 @@
+#pragma once
+// Scoped GDI helpers for painting code: a memory device context, an object
+// selected into a context for one scope, and a window's paint cycle.
+
+#include <windows.h>
+
+#include "win/win_util.h"
+
+namespace proxanto::win {
+
+struct DcDeleter {
+  void operator()(HDC dc) const { DeleteDC(dc); }
+};
+using UniqueDc = Unique<HDC, DcDeleter>;
+
+// Selects an object into a device context and puts the previous one back.
+class SelectedObject {
+ public:
+  SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+  ~SelectedObject() {
+    if (previous_ && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
+  }
+  SelectedObject(const SelectedObject&) = delete;
+  SelectedObject& operator=(const SelectedObject&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
+
+// BeginPaint for the lifetime of the object, EndPaint after.
+class PaintCycle {
+ public:
+  explicit PaintCycle(HWND window) : window_(window) { dc_ = BeginPaint(window_, &paint_); }
+  ~PaintCycle() { EndPaint(window_, &paint_); }
+  PaintCycle(const PaintCycle&) = delete;
+  PaintCycle& operator=(const PaintCycle&) = delete;
+  HDC dc() const { return dc_; }
+  const RECT& area() const { return paint_.rcPaint; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT paint_{};
+  HDC dc_ = nullptr;
+};
+
+// Font height for CreateFontW from a size in points at the screen's DPI.
+int font_height(double points);
+
+// A font of the given face, size in points and look.
+UniqueFont make_font(const wchar_t* face, double points, bool bold, bool italic,
+                     bool underline, BYTE charset);
+
+}  // namespace proxanto::win

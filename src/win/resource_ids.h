@@ -1,0 +1,7 @@
+#pragma once
+// Resource ids shared by resources.rc and the adapters.
+
+#define IDI_PROXANTO 1
+#define IDB_POPUP_BACKGROUND 101
+#define IDB_POPUP_LOGO 102
+#define IDB_FILTER_PICTURE 103

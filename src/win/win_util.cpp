@@ -1,0 +1,28 @@
+#include "win/win_util.h"
+
+#include "app/text.h"
+
+namespace proxanto::win {
+
+std::wstring widen(std::string_view utf8) {
+  const std::u16string u = utf8_to_utf16(utf8);
+  return std::wstring(u.begin(), u.end());
+}
+
+std::string narrow(std::wstring_view utf16) {
+  return utf16_to_utf8(std::u16string(utf16.begin(), utf16.end()));
+}
+
+namespace {
+int screen_dpi(int axis) {
+  HDC dc = GetDC(nullptr);
+  const int dpi = dc ? GetDeviceCaps(dc, axis) : 96;
+  if (dc) ReleaseDC(nullptr, dc);
+  return dpi > 0 ? dpi : 96;
+}
+}  // namespace
+
+int twips_to_px_x(int twips) { return MulDiv(twips, screen_dpi(LOGPIXELSX), 1440); }
+int twips_to_px_y(int twips) { return MulDiv(twips, screen_dpi(LOGPIXELSY), 1440); }
+
+}  // namespace proxanto::win

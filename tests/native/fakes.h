@@ -1,0 +1,287 @@
+#pragma once
+// Recording and scripted stand-ins for the platform, so that Form1 runs
+// natively and tests can see every request it makes.
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "app/form1.h"
+#include "app/ports.h"
+#include "app/text.h"
+#include "database/countries.h"
+#include "lang/strings.h"
+#include "proxy/registry.h"
+
+namespace proxanto::testing {
+
+// Thrown by FakeProcess::exit_now so that nothing after an exit runs.
+struct ProgramExit {};
+
+class MemoryRegistry final : public RegistryPort {
+ public:
+  using Key = std::tuple<RegRoot, std::string, std::string>;
+  std::optional<RegValue> read(RegRoot root, const std::string& path,
+                               const std::string& name) override {
+    const auto found = values.find(key(root, path, name));
+    if (found == values.end()) return std::nullopt;
+    return found->second;
+  }
+  void write(RegRoot root, const std::string& path, const std::string& name,
+             const RegValue& value) override {
+    values[key(root, path, name)] = value;
+    writes.push_back(ascii_lower(name));
+  }
+  void remove(RegRoot root, const std::string& path, const std::string& name) override {
+    values.erase(key(root, path, name));
+    writes.push_back("-" + ascii_lower(name));
+  }
+  static Key key(RegRoot root, std::string path, const std::string& name) {
+    while (!path.empty() && path.back() == '\\') path.pop_back();
+    return {root, ascii_lower(path), ascii_lower(name)};
+  }
+  bool has(RegRoot root, const std::string& path, const std::string& name) const {
+    return values.count(key(root, path, name)) != 0;
+  }
+  std::map<Key, RegValue> values;
+  std::vector<std::string> writes;  // value names in order; "-name" for a delete
+};
+
+class MemoryFiles final : public FileSystemPort {
+ public:
+  std::optional<std::string> read_file(const std::string& path) override {
+    const auto found = files.find(path);
+    if (found == files.end()) return std::nullopt;
+    return found->second;
+  }
+  bool replace_file(const std::string& path, std::string_view contents) override {
+    if (fail_writes) return false;
+    files[path] = std::string(contents);
+    return true;
+  }
+  bool file_exists(const std::string& path) override { return files.count(path) != 0; }
+  bool copy_file(const std::string& from, const std::string& to) override {
+    if (!file_exists(from) || fail_writes) return false;
+    files[to] = files[from];
+    return true;
+  }
+  bool rename_file(const std::string& from, const std::string& to) override {
+    if (!file_exists(from) || fail_writes) return false;
+    files[to] = files[from];
+    files.erase(from);
+    return true;
+  }
+  std::map<std::string, std::string> files;
+  bool fail_writes = false;
+};
+
+// One InternetSetOptionW request as the system received it.
+struct InternetCall {
+  std::uint32_t option = 0;
+  std::uint32_t list_size = 0;
+  bool connection_null = true;
+  std::uint32_t option_count = 0;
+  std::uint32_t flags = 0;
+  std::optional<std::string> server;  // nothing for a null pointer
+};
+
+class RecordingInternet final : public InternetPort {
+ public:
+  bool set_option(std::uint32_t option, const PerConnOptionList* list) override {
+    InternetCall call;
+    call.option = option;
+    if (list != nullptr) {
+      call.list_size = list->dwSize;
+      call.connection_null = list->pszConnection == nullptr;
+      call.option_count = list->dwOptionCount;
+      for (std::uint32_t i = 0; i < list->dwOptionCount; ++i) {
+        const PerConnOption& o = list->pOptions[i];
+        if (o.dwOption == kPerConnFlags) call.flags = o.dwValue;
+        if (o.dwOption == kPerConnProxyServer && o.pszValue != nullptr) {
+          call.server = utf16_to_utf8(o.pszValue);
+        }
+      }
+    }
+    calls.push_back(call);
+    return option == kOptionRefresh ? refresh_result : true;
+  }
+  std::vector<InternetCall> calls;
+  bool refresh_result = true;
+};
+
+struct ShownBox {
+  std::string text;
+  std::string title;
+  unsigned style = 0;
+};
+
+class ScriptedMessageBoxes final : public MessageBoxPort {
+ public:
+  int show(const std::string& text, const std::string& title, unsigned style) override {
+    shown.push_back({text, title, style});
+    if (while_open) while_open();
+    if (answers.empty()) return kIdOk;
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  std::deque<int> answers;
+  std::vector<ShownBox> shown;
+  std::function<void()> while_open;  // runs as if an event came during the box
+};
+
+class RecordingTray final : public TrayPort {
+ public:
+  bool notify(std::uint32_t message, const TrayIconRecord& record) override {
+    calls.push_back({message, record});
+    return true;
+  }
+  struct Call {
+    std::uint32_t message;
+    TrayIconRecord record;
+  };
+  std::vector<Call> calls;
+};
+
+class RecordingClipboard final : public ClipboardPort {
+ public:
+  void set_text(const std::string& value) override {
+    text = value;
+    ++writes;
+  }
+  std::string text;
+  int writes = 0;
+};
+
+class RecordingPopup final : public PopupPort {
+ public:
+  void place() override {
+    log.push_back("place");
+    exists = true;
+  }
+  void fade_in() override {
+    log.push_back("fade_in");
+    if (exists) shown = true;
+  }
+  void repaint() override { log.push_back("repaint"); }
+  void set_lines(const std::string& a, const std::string& b) override {
+    log.push_back("lines");
+    txt = a;
+    txt2 = b;
+  }
+  void fade_out_and_close() override {
+    log.push_back("close");
+    exists = shown = false;
+    txt.clear();
+    txt2.clear();
+  }
+  std::vector<std::string> log;
+  bool exists = false;
+  bool shown = false;
+  std::string txt, txt2;
+};
+
+class RecordingTimers final : public TimerPort {
+ public:
+  void set_enabled(TimerId id, bool enabled) override {
+    state[id] = enabled;
+    ++changes;
+  }
+  std::map<TimerId, bool> state;
+  int changes = 0;
+};
+
+class FakeKeyboard final : public KeyboardPort {
+ public:
+  std::int16_t key_state(int vk) override {
+    return held.count(vk) ? static_cast<std::int16_t>(0x8000 | (toggled.count(vk) ? 1 : 0))
+                          : static_cast<std::int16_t>(toggled.count(vk) ? 1 : 0);
+  }
+  std::set<int> held, toggled;
+};
+
+class RecordingWindow final : public MainWindowPort {
+ public:
+  void show_tray_menu() override { ++menus; }
+  void hide_and_foreground() override { ++foregrounds; }
+  void show_about() override { ++abouts; }
+  int menus = 0, foregrounds = 0, abouts = 0;
+};
+
+class FakeProcess final : public ProcessPort {
+ public:
+  std::string program_folder() override { return folder; }
+  [[noreturn]] void exit_now() override {
+    ++exits;
+    throw ProgramExit{};
+  }
+  std::string folder = "C:\\Program Files\\Proxanto";
+  int exits = 0;
+};
+
+class ScriptedRandom final : public RandomPort {
+ public:
+  double draw() override {
+    ++draws;
+    if (values.empty()) return 0.0;
+    const double r = values.front();
+    values.pop_front();
+    return r;
+  }
+  std::deque<double> values;
+  int draws = 0;
+};
+
+// All fakes together, and a Form1 wired to them.
+struct TestPlatform {
+  MemoryRegistry registry;
+  MemoryFiles files;
+  RecordingInternet internet;
+  ScriptedMessageBoxes boxes;
+  BuiltinStringTable strings;
+  RecordingTray tray;
+  RecordingClipboard clipboard;
+  RecordingPopup popup;
+  RecordingTimers timers;
+  FakeKeyboard keyboard;
+  RecordingWindow window;
+  FakeProcess process;
+  ScriptedRandom random;
+  Platform platform{registry, files, internet, boxes,    strings, tray,  clipboard,
+                    popup,    timers, keyboard, window, process, random};
+
+  std::string ini_path() const { return process.folder + "\\ip.ini"; }
+  void set_ini(const std::string& text) { files.files[ini_path()] = text; }
+  std::string reg(RegRoot root, const std::string& path, const std::string& name) {
+    return GetRegString(registry, root, path, name);
+  }
+  std::optional<RegValue> raw(RegRoot root, const std::string& path, const std::string& name) {
+    return registry.read(root, path, name);
+  }
+  std::string proxy_server() { return reg(RegRoot::CurrentUser, kInternetSettings, "ProxyServer"); }
+  std::optional<std::uint32_t> proxy_enable() {
+    const auto v = raw(RegRoot::CurrentUser, kInternetSettings, "ProxyEnable");
+    if (!v || v->type != kRegDword || v->data.size() != 4) return std::nullopt;
+    return v->data[0] | (v->data[1] << 8) | (v->data[2] << 16) | (static_cast<std::uint32_t>(v->data[3]) << 24);
+  }
+};
+
+// The loader's worked example: six entry numbers, entry 1 blocked, entry 4
+// missing, entry 5 with a third field.
+inline const char* kWorkedExample =
+    "[IP]\r\n"
+    "count=6\r\n"
+    "0=192.0.2.10:8080;8\r\n"
+    "1=198.51.100.7:3128;1\r\n"
+    "1_block=1\r\n"
+    "2=203.0.113.25:80;8\r\n"
+    "3=192.0.2.200:8000;24\r\n"
+    "5=198.51.100.33:8080;8;x\r\n";
+
+}  // namespace proxanto::testing
