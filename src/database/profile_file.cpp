@@ -1,5 +1,6 @@
 #include "database/profile_file.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -12,8 +13,7 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 // The platform's profile functions treat these as blanks, Ctrl+Z included
 // (the end-of-file mark of old editors); no other control character.
 bool is_profile_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' ||
-         c == '\x1a';
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' || c == '\x1a';
 }
 
 std::string_view trim_profile_spaces(std::string_view text) {
@@ -23,9 +23,7 @@ std::string_view trim_profile_spaces(std::string_view text) {
 }
 
 // The platform keeps names and values as C strings: a NUL ends them.
-std::string_view cut_at_nul(std::string_view text) {
-  return text.substr(0, text.find('\0'));
-}
+std::string_view cut_at_nul(std::string_view text) { return text.substr(0, text.find('\0')); }
 
 // Names as the lookups give them: blanks around them do not count.
 std::string_view requested_name(std::string_view name) {
@@ -131,10 +129,9 @@ Line line_at(std::string_view text, std::size_t begin) {
   }
   line.next = line.end;
   if (line.next < text.size()) {
-    line.next += text[line.next] == '\r' && line.next + 1 < text.size() &&
-                         text[line.next + 1] == '\n'
-                     ? 2
-                     : 1;
+    line.next +=
+        text[line.next] == '\r' && line.next + 1 < text.size() && text[line.next + 1] == '\n' ? 2
+                                                                                              : 1;
   }
   return line;
 }
@@ -201,9 +198,12 @@ int profile_integer(std::string_view text) {
   for (; i < text.size(); ++i) {
     const char c = text[i];
     std::uint32_t digit = 99;
-    if (c >= '0' && c <= '9') digit = static_cast<std::uint32_t>(c - '0');
-    else if (c >= 'a' && c <= 'z') digit = static_cast<std::uint32_t>(c - 'a' + 10);
-    else if (c >= 'A' && c <= 'Z') digit = static_cast<std::uint32_t>(c - 'A' + 10);
+    if (c >= '0' && c <= '9')
+      digit = static_cast<std::uint32_t>(c - '0');
+    else if (c >= 'a' && c <= 'z')
+      digit = static_cast<std::uint32_t>(c - 'a' + 10);
+    else if (c >= 'A' && c <= 'Z')
+      digit = static_cast<std::uint32_t>(c - 'A' + 10);
     if (digit >= base) break;
     total = total * base + digit;
   }
@@ -215,7 +215,7 @@ constexpr std::size_t kIntBufferSize = 30;
 
 }  // namespace
 
-std::size_t ProfileFile::NameHash::operator()(std::string_view name) const noexcept {
+std::size_t ProfileFile::NameHash::operator()(std::string_view name) const {
   std::uint64_t hash = 14695981039346656037ull;
   for (const char c : name) {
     hash ^= static_cast<unsigned char>(lower(c));
@@ -224,16 +224,30 @@ std::size_t ProfileFile::NameHash::operator()(std::string_view name) const noexc
   return static_cast<std::size_t>(hash ^ (hash >> 32));
 }
 
+std::size_t ProfileFile::NameHash::operator()(const EntryName& name) const {
+  return (*this)(name.key) ^ (name.section * 0x9E3779B9u);
+}
+
 bool ProfileFile::NameEqual::operator()(std::string_view a, std::string_view b) const noexcept {
   return same_name(a, b);
+}
+
+bool ProfileFile::NameEqual::operator()(const EntryName& a, const EntryName& b) const noexcept {
+  return a.section == b.section && same_name(a.key, b.key);
 }
 
 ProfileFile::ProfileFile(std::string_view contents)
     : text_(std::make_shared<const std::string>(contents)) {
   const std::string_view text = *text_;
+  // Every key has a line of its own: the table is sized once for all of them.
+  const auto line_breaks = std::max(std::count(text.begin(), text.end(), '\n'),
+                                    std::count(text.begin(), text.end(), '\r'));
+  entries_.reserve(static_cast<std::size_t>(line_breaks) + 1);
   // Keys before the first section line belong to a section without a name,
   // which therefore always comes first.
-  Section* current = &sections_[std::string_view{}];
+  constexpr std::size_t kIgnored = static_cast<std::size_t>(-1);
+  std::size_t current = 0;
+  sections_.emplace(std::string_view{}, current);
   std::size_t pos = content_start(text);
   while (pos < text.size()) {
     const Line line = line_at(text, pos);
@@ -241,21 +255,19 @@ ProfileFile::ProfileFile(std::string_view contents)
     const ParsedLine parsed = parse_line(text.substr(line.begin, line.end - line.begin));
     if (parsed.kind == LineKind::Section) {
       // Only the first section of a name is ever searched.
-      const auto [it, inserted] = sections_.try_emplace(parsed.name);
-      current = inserted ? &it->second : nullptr;
-    } else if (parsed.kind == LineKind::Key && current != nullptr) {
-      current->try_emplace(parsed.name, Entry{parsed.value, parsed.has_value});
+      const auto [it, inserted] = sections_.try_emplace(parsed.name, sections_.size());
+      current = inserted ? it->second : kIgnored;
+    } else if (parsed.kind == LineKind::Key && current != kIgnored) {
+      entries_.try_emplace(EntryName{current, parsed.name}, Entry{parsed.value, parsed.has_value});
     }
   }
 }
 
-const ProfileFile::Entry* ProfileFile::find(std::string_view section,
-                                            std::string_view key) const {
+const ProfileFile::Entry* ProfileFile::find(std::string_view section, std::string_view key) const {
   const auto found_section = sections_.find(requested_name(section));
   if (found_section == sections_.end()) return nullptr;
-  const auto found_key = found_section->second.find(requested_name(key));
-  if (found_key == found_section->second.end()) return nullptr;
-  return &found_key->second;
+  const auto found = entries_.find(EntryName{found_section->second, requested_name(key)});
+  return found == entries_.end() ? nullptr : &found->second;
 }
 
 std::string ProfileFile::get_string(std::string_view section, std::string_view key,
@@ -269,8 +281,7 @@ std::string ProfileFile::get_string(std::string_view section, std::string_view k
   return copy_entry(default_value, size);
 }
 
-int ProfileFile::get_int(std::string_view section, std::string_view key,
-                         int default_value) const {
+int ProfileFile::get_int(std::string_view section, std::string_view key, int default_value) const {
   const std::string text = get_string(section, key, {}, kIntBufferSize);
   if (text.empty()) return default_value;
   return profile_integer(text);
@@ -346,9 +357,8 @@ std::string profile_with_value(std::string_view contents, std::string_view secti
   return out;
 }
 
-bool write_profile_string(FileSystemPort& files, const std::string& path,
-                          std::string_view section, std::string_view key,
-                          std::string_view value) {
+bool write_profile_string(FileSystemPort& files, const std::string& path, std::string_view section,
+                          std::string_view key, std::string_view value) {
   const std::optional<std::string> old = files.read_file(path);
   // A file that is there but cannot be read must not be replaced by one key.
   if (!old && files.file_exists(path)) return false;

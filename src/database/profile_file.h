@@ -25,17 +25,27 @@ class ProfileFile {
   std::string get_string(std::string_view section, std::string_view key,
                          std::string_view default_value, std::size_t size) const;
 
-  // GetPrivateProfileInt: the number at the start of the value; 0 when the
-  // value does not begin with one; the default when missing or empty.
+  // GetPrivateProfileInt: the number at the start of the value (decimal, or
+  // after the platform's prefixes 0x, 0o and 0b); 0 when the value does not
+  // begin with one; the default when missing or empty.
   int get_int(std::string_view section, std::string_view key, int default_value) const;
 
  private:
-  // Names compare and hash without regard to ASCII case.
+  // A key within the section with index `section`; names compare without
+  // regard to ASCII case.
+  struct EntryName {
+    std::size_t section = 0;
+    std::string_view key;
+  };
   struct NameHash {
-    std::size_t operator()(std::string_view name) const noexcept;
+    // Not noexcept, so that the tables keep each node's hash code instead of
+    // computing it again while they search a bucket.
+    std::size_t operator()(std::string_view name) const;
+    std::size_t operator()(const EntryName& name) const;
   };
   struct NameEqual {
     bool operator()(std::string_view a, std::string_view b) const noexcept;
+    bool operator()(const EntryName& a, const EntryName& b) const noexcept;
   };
   // A key line without "=" has no value, yet still hides later lines of the
   // same key.
@@ -43,12 +53,12 @@ class ProfileFile {
     std::string_view value;
     bool has_value = false;
   };
-  using Section = std::unordered_map<std::string_view, Entry, NameHash, NameEqual>;
 
   const Entry* find(std::string_view section, std::string_view key) const;
 
   std::shared_ptr<const std::string> text_;  // every name and value views into it
-  std::unordered_map<std::string_view, Section, NameHash, NameEqual> sections_;
+  std::unordered_map<std::string_view, std::size_t, NameHash, NameEqual> sections_;
+  std::unordered_map<EntryName, Entry, NameHash, NameEqual> entries_;
 };
 
 // Reads and parses a file; a missing file reads as empty.

@@ -228,13 +228,14 @@ void Form2Popup::draw_banner(const DRAWITEMSTRUCT& item) const {
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &text_area, DT_LEFT | DT_NOPREFIX);
 
   // The banner starts at the client's origin, so client coordinates serve.
-  // The grey line is laid first and the green one on its lower edge, giving a
-  // two-tone rule at the banner's foot; the logo sits above both.
+  // The logo comes first and the rule over it, so that the rule runs the full
+  // width; the grey line is laid first and the green one on its lower edge,
+  // giving a two-tone rule at the banner's foot.
+  draw_picture(dc, logo_.get(), layout_.logo);
   const RECT wide{0, layout_.line_y - layout_.wide_line + 1, layout_.line_right, layout_.line_y + 1};
   FillRect(dc, &wide, wide_line_brush_.get());
   const RECT thin{0, layout_.line_y - layout_.thin_line + 1, layout_.line_right, layout_.line_y + 1};
   FillRect(dc, &thin, thin_line_brush_.get());
-  draw_picture(dc, logo_.get(), layout_.logo);
 }
 
 void Form2Popup::draw_line_label(const DRAWITEMSTRUCT& item, COLORREF colour) const {

@@ -145,16 +145,16 @@ TEST(ProfileFileReader, ReadsEveryEntryOfAFullDatabase) {
   constexpr int kEntries = 32767;
   std::string text = "[IP]\r\ncount=" + std::to_string(kEntries) + "\r\n";
   for (int n = 0; n < kEntries; ++n) {
-    text += std::to_string(n) + "=10.0." + std::to_string(n / 256) + "." +
-            std::to_string(n % 256) + ":8080;" + std::to_string(n % 33) + "\r\n";
+    text += std::to_string(n) + "=10.0." + std::to_string(n / 256) + "." + std::to_string(n % 256) +
+            ":8080;" + std::to_string(n % 33) + "\r\n";
     if (n % 1000 == 7) text += std::to_string(n) + "_block=1\r\n";
   }
   const ProfileFile file(text);
   EXPECT_EQ(file.get_int("IP", "count", 0), kEntries);
   int blocked = 0;
   for (int n = 0; n < kEntries; ++n) {
-    const std::string expected = "10.0." + std::to_string(n / 256) + "." +
-                                 std::to_string(n % 256) + ":8080;" + std::to_string(n % 33);
+    const std::string expected = "10.0." + std::to_string(n / 256) + "." + std::to_string(n % 256) +
+                                 ":8080;" + std::to_string(n % 33);
     ASSERT_EQ(file.get_string("IP", std::to_string(n), "", 1550), expected) << n;
     blocked += file.get_int("IP", std::to_string(n) + "_block", 0);
   }
@@ -167,8 +167,8 @@ TEST(ProfileFileReader, SurvivesArbitraryBytes) {
   for (int round = 0; round < 200; ++round) {
     std::string text(static_cast<std::size_t>(random() % 300), '\0');
     for (char& c : text) {
-      const char alphabet[] = {'[', ']', '=', '\r', '\n', ' ', '"', '\'', '\0', 'a', 'I', 'P',
-                               '\xC4', '\x8D', '\xF0', '\xEF', '\xBB', '\xBF', '0', '-'};
+      const char alphabet[] = {'[', ']', '=',    '\r',   '\n',   ' ',    '"',    '\'',   '\0', 'a',
+                               'I', 'P', '\xC4', '\x8D', '\xF0', '\xEF', '\xBB', '\xBF', '0',  '-'};
       c = alphabet[random() % sizeof(alphabet)];
     }
     const ProfileFile file(text);
@@ -327,12 +327,12 @@ TEST_F(StdFileSystemTest, TellsFilesFromFolders) {
 TEST_F(StdFileSystemTest, CopiesOverAnExistingFile) {
   write_text(folder_ / "ip.ini", "new");
   write_text(folder_ / "ip_backup.ini", "old backup");
-  ASSERT_TRUE(files_.copy_file(program_path(folder_, "ip.ini"),
-                               program_path(folder_, "ip_backup.ini")));
+  ASSERT_TRUE(
+      files_.copy_file(program_path(folder_, "ip.ini"), program_path(folder_, "ip_backup.ini")));
   EXPECT_EQ(read_text(folder_ / "ip_backup.ini"), "new");
   EXPECT_EQ(read_text(folder_ / "ip.ini"), "new");
-  EXPECT_FALSE(files_.copy_file(program_path(folder_, "none.ini"),
-                                program_path(folder_, "ip_backup.ini")));
+  EXPECT_FALSE(
+      files_.copy_file(program_path(folder_, "none.ini"), program_path(folder_, "ip_backup.ini")));
   EXPECT_EQ(read_text(folder_ / "ip_backup.ini"), "new");
 }
 
@@ -342,8 +342,8 @@ TEST_F(StdFileSystemTest, RenamesOnlyToAFreeName) {
   EXPECT_FALSE(files_.rename_file(program_path(folder_, "ip_backup.ini"),
                                   program_path(folder_, "other.ini")));
   EXPECT_EQ(read_text(folder_ / "other.ini"), "other");
-  ASSERT_TRUE(files_.rename_file(program_path(folder_, "ip_backup.ini"),
-                                 program_path(folder_, "ip.ini")));
+  ASSERT_TRUE(
+      files_.rename_file(program_path(folder_, "ip_backup.ini"), program_path(folder_, "ip.ini")));
   EXPECT_EQ(read_text(folder_ / "ip.ini"), "backup");
   EXPECT_FALSE(fs::exists(folder_ / "ip_backup.ini"));
   EXPECT_FALSE(files_.rename_file(program_path(folder_, "ip_backup.ini"),

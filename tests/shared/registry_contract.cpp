@@ -19,6 +19,10 @@ void PrintTo(const RegValue& value, std::ostream* out) {
   *out << '}';
 }
 
+void PrintTo(RegRoot root, std::ostream* out) {
+  *out << (root == RegRoot::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE");
+}
+
 }  // namespace proxanto
 
 namespace proxanto::test_support {

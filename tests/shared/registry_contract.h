@@ -12,8 +12,9 @@
 #include "app/ports.h"
 
 namespace proxanto {
-// Test failures show a value as its type and bytes in hex.
+// Test output shows a value as its type and bytes in hex, a root by its name.
 void PrintTo(const RegValue& value, std::ostream* out);
+void PrintTo(RegRoot root, std::ostream* out);
 }  // namespace proxanto
 
 namespace proxanto::test_support {

@@ -144,15 +144,24 @@ TEST(AboutBoxTest, ShowsTheProgramAndTheMakerAndClosesWithItsButton) {
   DestroyWindow(owner);
 }
 
-void check_escape_closes(HWND box, Probe&) {
-  // What the dialog manager turns the Esc key into.
-  SendMessageW(box, WM_COMMAND, IDCANCEL, 0);
+// Posts a key to the focused control, as the keyboard would, through the
+// dialog manager of the box's modal loop.
+void press_escape(HWND box, Probe&) {
+  HWND focus = GetFocus();
+  PostMessageW(focus ? focus : box, WM_KEYDOWN, VK_ESCAPE, 0);
 }
 
-TEST(AboutBoxTest, EscapeClosesTheBox) {
-  const Probe probe = run_about_box(&check_escape_closes);
-  EXPECT_TRUE(probe.inspected);
-  EXPECT_FALSE(probe.closed_by_force);
+void press_enter(HWND box, Probe&) {
+  HWND focus = GetFocus();
+  PostMessageW(focus ? focus : box, WM_KEYDOWN, VK_RETURN, 0);
+}
+
+TEST(AboutBoxTest, EscapeAndEnterCloseTheBox) {
+  for (const auto press : {&press_escape, &press_enter}) {
+    const Probe probe = run_about_box(press);
+    EXPECT_TRUE(probe.inspected);
+    EXPECT_FALSE(probe.closed_by_force);
+  }
 }
 
 void check_hover_underline(HWND box, Probe&) {
