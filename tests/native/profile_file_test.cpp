@@ -129,7 +129,7 @@ TEST(ProfileFileReader, EmptyAndMissingFilesGiveDefaults) {
   EXPECT_EQ(empty.get_string("IP", "0", "", 0), "");
 }
 
-TEST(ProfileFileReader, CopiesShareNothingThatCanDangle) {
+TEST(ProfileFileReader, CopiesOutliveTheText) {
   ProfileFile copy;
   {
     std::string text = "[IP]\r\nk=value\r\n";
