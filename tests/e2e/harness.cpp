@@ -259,6 +259,20 @@ bool proxy_server_exists() {
 
 std::string proxy_server() { return reg_string(RegRoot::CurrentUser, kInternetSettings, "ProxyServer"); }
 
+int tray_icon_count() {
+  HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
+  if (tray == nullptr || !IsWindowVisible(tray)) return 0;
+  int icons = 0;
+  for (HWND child = GetWindow(tray, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (class_name(child) == "__winex11_tray_icon" && IsWindowVisible(child)) ++icons;
+  }
+  return icons;
+}
+
+void broadcast_taskbar_created(HWND window) {
+  PostMessageW(window, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+}
+
 std::string clipboard_text() {
   std::string text;
   if (!OpenClipboard(nullptr)) return text;

@@ -80,6 +80,11 @@ std::optional<DWORD> proxy_enable();
 bool proxy_server_exists();
 std::string proxy_server();
 
+// Icons in Wine's stand-alone system tray, each a child window of it.
+int tray_icon_count();
+// The shell restarted: what every program with a tray icon is told.
+void broadcast_taskbar_created(HWND window);
+
 std::string window_text(HWND window);
 std::string clipboard_text();
 void press_keys(const std::vector<WORD>& keys);

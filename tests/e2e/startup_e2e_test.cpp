@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <shellapi.h>
+
 #include "e2e/harness.h"
 
 namespace proxanto::e2e {
@@ -60,10 +63,12 @@ TEST_F(StartUpE2E, YesWithoutADownloadSourceSaysTheUpdateFailedAndEnds) {
 }
 
 TEST_F(StartUpE2E, UsableDatabaseKeepsRunningWithAProxyAndSessionEndResetsIt) {
+  ASSERT_EQ(tray_icon_count(), 0);
   ProxantoRun run{std::string(kDatabase)};
   run.start();
   ASSERT_TRUE(wait_for([] { return proxy_enable() == 1u; }));
   EXPECT_TRUE(is_database_address(proxy_server())) << proxy_server();
+  EXPECT_TRUE(wait_for([] { return tray_icon_count() == 1; }));
   EXPECT_TRUE(run.running());
   EXPECT_FALSE(run.message_box().has_value());
   HWND main = run.main_window();
@@ -74,6 +79,22 @@ TEST_F(StartUpE2E, UsableDatabaseKeepsRunningWithAProxyAndSessionEndResetsIt) {
   ASSERT_TRUE(run.wait_exit().has_value());
   EXPECT_EQ(proxy_enable(), 0u);
   EXPECT_FALSE(proxy_server_exists());
+  EXPECT_TRUE(wait_for([] { return tray_icon_count() == 0; }));
+}
+
+TEST_F(StartUpE2E, TheIconComesBackWhenTheTaskBarRestarts) {
+  ProxantoRun run{std::string(kDatabase)};
+  run.start();
+  ASSERT_TRUE(wait_for([] { return tray_icon_count() == 1; }));
+  // The restarted shell has lost every icon.
+  NOTIFYICONDATAW icon = {};
+  icon.cbSize = sizeof(icon);
+  icon.hWnd = run.main_window();
+  icon.uID = 1;
+  Shell_NotifyIconW(NIM_DELETE, &icon);
+  ASSERT_TRUE(wait_for([] { return tray_icon_count() == 0; }));
+  broadcast_taskbar_created(run.main_window());
+  EXPECT_TRUE(wait_for([] { return tray_icon_count() == 1; }));
 }
 
 TEST_F(StartUpE2E, SavedFilterMatchingNothingAsksAsForAnEmptyDatabase) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "e2e/harness.h"
+#include "win/about_ids.h"
 #include "win/popup_ids.h"
 
 namespace proxanto::e2e {
@@ -25,6 +26,7 @@ constexpr int kCopy = 6;
 constexpr int kBlock = 7;
 constexpr int kStop = 11;
 constexpr int kRestore = 12;
+constexpr int kAbout = 13;
 constexpr int kExit = 15;
 
 struct PopupView {
@@ -102,6 +104,21 @@ TEST_F(SwitcherE2E, StopContinueRestoreAndExit) {
   ASSERT_TRUE(run.wait_exit().has_value());
   EXPECT_EQ(proxy_enable(), 0u);
   EXPECT_FALSE(proxy_server_exists());
+  EXPECT_TRUE(wait_for([] { return tray_icon_count() == 0; }));
+}
+
+TEST_F(SwitcherE2E, AboutBoxOpensFromTheMenuAndCloses) {
+  run.choose_from_menu(kAbout);
+  HWND about = nullptr;
+  ASSERT_TRUE(wait_for([&] { return (about = FindWindowW(nullptr, L"O programu Proxanto")); }));
+  EXPECT_NE(GetWindowLongW(about, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+  EXPECT_EQ(window_text(GetDlgItem(about, win::kAboutVersionId)), "Verze: 2.1.16");
+  HWND close = GetDlgItem(about, win::kAboutCloseId);
+  EXPECT_EQ(window_text(close), "Zavřít");
+  PostMessageW(about, WM_COMMAND, MAKEWPARAM(win::kAboutCloseId, BN_CLICKED),
+               reinterpret_cast<LPARAM>(close));
+  EXPECT_TRUE(wait_for([&] { return !IsWindow(about); }));
+  EXPECT_TRUE(run.running());
 }
 
 TEST_F(SwitcherE2E, CopyPutsTheAddressOnTheClipboardAndSaysSo) {

@@ -10,6 +10,7 @@
 #include "win/adapters_win.h"
 #include "win/main_window.h"
 #include "win/registry_win.h"
+#include "wine/null_ports.h"
 
 namespace proxanto::win {
 namespace {
@@ -60,32 +61,7 @@ class SystemProxy : public ::testing::Test {
     DeleteRegValue(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer");
     DeleteRegValue(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable");
   }
-  struct Unused final : MessageBoxPort, StringTablePort, TrayPort, ClipboardPort, PopupPort,
-                        TimerPort, KeyboardPort, MainWindowPort, ProcessPort, RandomPort,
-                        FileSystemPort {
-    int show(const std::string&, const std::string&, unsigned) override { return 0; }
-    std::string load(int) override { return {}; }
-    bool notify(std::uint32_t, const TrayIconRecord&) override { return false; }
-    void set_text(const std::string&) override {}
-    void place() override {}
-    void fade_in() override {}
-    void repaint() override {}
-    void set_lines(const std::string&, const std::string&) override {}
-    void fade_out_and_close() override {}
-    void set_enabled(TimerId, bool) override {}
-    std::int16_t key_state(int) override { return 0; }
-    void show_tray_menu() override {}
-    void hide_and_foreground() override {}
-    void show_about() override {}
-    std::string program_folder() override { return {}; }
-    [[noreturn]] void exit_now() override { std::abort(); }
-    double draw() override { return 0; }
-    std::optional<std::string> read_file(const std::string&) override { return {}; }
-    bool replace_file(const std::string&, std::string_view) override { return false; }
-    bool file_exists(const std::string&) override { return false; }
-    bool copy_file(const std::string&, const std::string&) override { return false; }
-    bool rename_file(const std::string&, const std::string&) override { return false; }
-  } unused;
+  NullPorts unused;
   Win32Registry registry;
   Win32Internet internet;
   Platform platform{registry, unused, internet, unused, unused, unused, unused,

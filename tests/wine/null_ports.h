@@ -1,0 +1,38 @@
+#pragma once
+// Ports that do nothing, for tests that need a Form1 but only some of its
+// platform.
+
+#include <cstdlib>
+
+#include "app/ports.h"
+
+namespace proxanto::win {
+
+struct NullPorts final : MessageBoxPort, StringTablePort, TrayPort, ClipboardPort, PopupPort,
+                         TimerPort, KeyboardPort, MainWindowPort, ProcessPort, RandomPort,
+                         FileSystemPort {
+  int show(const std::string&, const std::string&, unsigned) override { return 0; }
+  std::string load(int) override { return {}; }
+  bool notify(std::uint32_t, const TrayIconRecord&) override { return false; }
+  void set_text(const std::string&) override {}
+  void place() override {}
+  void fade_in() override {}
+  void repaint() override {}
+  void set_lines(const std::string&, const std::string&) override {}
+  void fade_out_and_close() override {}
+  void set_enabled(TimerId, bool) override {}
+  std::int16_t key_state(int) override { return 0; }
+  void show_tray_menu() override {}
+  void hide_and_foreground() override {}
+  void show_about() override {}
+  std::string program_folder() override { return {}; }
+  [[noreturn]] void exit_now() override { std::abort(); }
+  double draw() override { return 0; }
+  std::optional<std::string> read_file(const std::string&) override { return {}; }
+  bool replace_file(const std::string&, std::string_view) override { return false; }
+  bool file_exists(const std::string&) override { return false; }
+  bool copy_file(const std::string&, const std::string&) override { return false; }
+  bool rename_file(const std::string&, const std::string&) override { return false; }
+};
+
+}  // namespace proxanto::win
