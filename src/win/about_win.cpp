@@ -30,17 +30,6 @@ constexpr COLORREF kPanelBorder = RGB(202, 204, 202);
 constexpr COLORREF kPanelFill = RGB(242, 244, 232);
 constexpr COLORREF kLineColour = RGB(192, 192, 192);
 
-RECT twips_rect(int left, int top, int width, int height) {
-  const int x = twips_to_px_x(left);
-  const int y = twips_to_px_y(top);
-  return RECT{x, y, x + twips_to_px_x(width), y + twips_to_px_y(height)};
-}
-
-int width_of(const RECT& r) { return r.right - r.left; }
-int height_of(const RECT& r) { return r.bottom - r.top; }
-
-HINSTANCE module() { return GetModuleHandleW(nullptr); }
-
 std::wstring replace_all(std::wstring text, std::wstring_view what, std::wstring_view with) {
   for (std::size_t at = text.find(what); at != std::wstring::npos;
        at = text.find(what, at + with.size())) {

@@ -34,17 +34,6 @@ constexpr COLORREF kThinLineColour = RGB(192, 255, 192);
 constexpr COLORREF kMessageColour = RGB(0, 0, 0);
 constexpr COLORREF kStateColour = RGB(192, 64, 0);
 
-RECT twips_rect(int left, int top, int width, int height) {
-  const int x = twips_to_px_x(left);
-  const int y = twips_to_px_y(top);
-  return RECT{x, y, x + twips_to_px_x(width), y + twips_to_px_y(height)};
-}
-
-int width_of(const RECT& r) { return r.right - r.left; }
-int height_of(const RECT& r) { return r.bottom - r.top; }
-
-HINSTANCE module() { return GetModuleHandleW(nullptr); }
-
 ATOM register_class(WNDPROC procedure) {
   static const ATOM atom = [procedure] {
     WNDCLASSEXW wc{};

@@ -25,4 +25,10 @@ int screen_dpi(int axis) {
 int twips_to_px_x(int twips) { return MulDiv(twips, screen_dpi(LOGPIXELSX), 1440); }
 int twips_to_px_y(int twips) { return MulDiv(twips, screen_dpi(LOGPIXELSY), 1440); }
 
+RECT twips_rect(int left, int top, int width, int height) {
+  const int x = twips_to_px_x(left);
+  const int y = twips_to_px_y(top);
+  return RECT{x, y, x + twips_to_px_x(width), y + twips_to_px_y(height)};
+}
+
 }  // namespace proxanto::win

@@ -77,5 +77,12 @@ std::string narrow(std::wstring_view utf16);
 // Twips (1440 per inch) to pixels at the screen's real DPI.
 int twips_to_px_x(int twips);
 int twips_to_px_y(int twips);
+// A rectangle given in twips, in pixels.
+RECT twips_rect(int left, int top, int width, int height);
+inline int width_of(const RECT& r) { return r.right - r.left; }
+inline int height_of(const RECT& r) { return r.bottom - r.top; }
+
+// The program's own module, which holds its resources.
+inline HINSTANCE module() { return GetModuleHandleW(nullptr); }
 
 }  // namespace proxanto::win

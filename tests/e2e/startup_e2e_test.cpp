@@ -4,21 +4,14 @@
 #include <shellapi.h>
 
 #include "e2e/harness.h"
+#include "shared/worked_example.h"
 
 namespace proxanto::e2e {
 namespace {
 
 using namespace std::chrono_literals;
 
-const char* kDatabase =
-    "[IP]\r\n"
-    "count=6\r\n"
-    "0=192.0.2.10:8080;8\r\n"
-    "1=198.51.100.7:3128;1\r\n"
-    "1_block=1\r\n"
-    "2=203.0.113.25:80;8\r\n"
-    "3=192.0.2.200:8000;24\r\n"
-    "5=198.51.100.33:8080;8;x\r\n";
+const std::string& kDatabase = test_data::kWorkedExample;
 
 bool is_database_address(const std::string& address) {
   return address == "192.0.2.10:8080" || address == "203.0.113.25:80" ||

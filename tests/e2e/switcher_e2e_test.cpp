@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "e2e/harness.h"
+#include "shared/worked_example.h"
 #include "win/about_ids.h"
 #include "win/popup_ids.h"
 
@@ -9,15 +10,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::string kDatabase =
-    "[IP]\r\n"
-    "count=6\r\n"
-    "0=192.0.2.10:8080;8\r\n"
-    "1=198.51.100.7:3128;1\r\n"
-    "1_block=1\r\n"
-    "2=203.0.113.25:80;8\r\n"
-    "3=192.0.2.200:8000;24\r\n"
-    "5=198.51.100.33:8080;8;x\r\n";
+const std::string& kDatabase = test_data::kWorkedExample;
 
 // Positions in the tray menu for the keyboard: separators are skipped, the
 // disabled first item is not.

@@ -18,6 +18,7 @@
 #include "database/countries.h"
 #include "lang/strings.h"
 #include "proxy/registry.h"
+#include "shared/worked_example.h"
 
 namespace proxanto::testing {
 
@@ -272,16 +273,6 @@ struct TestPlatform {
   }
 };
 
-// The loader's worked example: six entry numbers, entry 1 blocked, entry 4
-// missing, entry 5 with a third field.
-inline const char* kWorkedExample =
-    "[IP]\r\n"
-    "count=6\r\n"
-    "0=192.0.2.10:8080;8\r\n"
-    "1=198.51.100.7:3128;1\r\n"
-    "1_block=1\r\n"
-    "2=203.0.113.25:80;8\r\n"
-    "3=192.0.2.200:8000;24\r\n"
-    "5=198.51.100.33:8080;8;x\r\n";
+using test_data::kWorkedExample;
 
 }  // namespace proxanto::testing

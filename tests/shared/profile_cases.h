@@ -3,6 +3,7 @@
 // give for them. The native tests hold our reader and writer to these
 // results; the Windows test program checks both against the real functions.
 
+#include "shared/worked_example.h"
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -36,17 +37,7 @@ struct ProfileWriteCase {
   std::string expected;  // the whole file afterwards
 };
 
-// The database of the loader's worked example.
-inline std::string loader_example_file() {
-  return "[IP]\r\n"
-         "count=6\r\n"
-         "0=192.0.2.10:8080;8\r\n"
-         "1=198.51.100.7:3128;1\r\n"
-         "1_block=1\r\n"
-         "2=203.0.113.25:80;8\r\n"
-         "3=192.0.2.200:8000;24\r\n"
-         "5=198.51.100.33:8080;8;x\r\n";
-}
+inline std::string loader_example_file() { return test_data::kWorkedExample; }
 
 inline std::vector<ProfileStringCase> profile_string_cases() {
   using namespace std::string_literals;
