@@ -84,6 +84,8 @@ class Form1 {
   // The task bar was (re)started: the icon must be added again, or the
   // program would lose its only menu.
   void taskbar_created();
+  // A tick of the retry timer that runs while the icon could not be added.
+  void tray_retry_Timer();
   void cop_Click();
   void ab_Click();
   [[noreturn]] void en_Click();
@@ -109,12 +111,15 @@ class Form1 {
   void set_tooltip(const std::string& text);
   void empty_result(int par);
   void download_from_prompt();
+  void add_tray_icon();
+  void clear_ip_menu();
   std::optional<int> active_filter() const;
 
   Platform& os_;
   std::u16string proxy_server_;  // the server text option 75 points into
   bool clearing_filter_ = false; // inside the reload after an empty filtered result
-  bool tray_added_ = false;
+  bool tray_added_ = false;    // the icon belongs in the tray from start-up on
+  bool tray_retrying_ = false;  // the shell refused it; the retry timer runs
 };
 
 // The path unchanged when it ends in a backslash, otherwise with one added.

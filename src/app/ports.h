@@ -163,7 +163,9 @@ class PopupPort {
   virtual void fade_out_and_close() = 0;
 };
 
-enum class TimerId : unsigned { Timer1 = 1, t = 2 };
+// Timer1 polls the hot keys, t closes the popup, TrayRetry adds the tray
+// icon again while the shell is not ready to take it.
+enum class TimerId : unsigned { Timer1 = 1, t = 2, TrayRetry = 3 };
 
 class TimerPort {
  public:

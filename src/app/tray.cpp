@@ -22,12 +22,30 @@ void Form1::tray() {
   nid.uFlags = 7;  // NIF_MESSAGE | NIF_ICON | NIF_TIP
   nid.uCallbackMessage = kWmMouseMove;
   nid.szTip = fit_tip(std::string(kProductName) + '\0');
-  os_.tray.notify(kNimAdd, nid);
   tray_added_ = true;
+  add_tray_icon();
+}
+
+void Form1::add_tray_icon() {
+  // At log-on the shell may not take icons yet; without the icon the program
+  // would have no menu, so it keeps trying.
+  // An icon the shell still has refuses a second add but takes a modify.
+  const bool shown = os_.tray.notify(kNimAdd, nid) || os_.tray.notify(kNimModify, nid);
+  if (!shown && !tray_retrying_) {
+    tray_retrying_ = true;
+    os_.timers.set_enabled(TimerId::TrayRetry, true);
+  } else if (shown && tray_retrying_) {
+    tray_retrying_ = false;
+    os_.timers.set_enabled(TimerId::TrayRetry, false);
+  }
+}
+
+void Form1::tray_retry_Timer() {
+  if (tray_retrying_) add_tray_icon();
 }
 
 void Form1::taskbar_created() {
-  if (tray_added_) os_.tray.notify(kNimAdd, nid);
+  if (tray_added_) add_tray_icon();
 }
 
 void Form1::set_tooltip(const std::string& text) {
@@ -45,6 +63,10 @@ void Form1::tray_callback(std::uint32_t mouse_message) {
       break;
     case kWmRButtonUp:
       os_.window.show_tray_menu();
+      break;
+    case kWmMouseMove:
+      // Merely moving over the icon must not take the focus from the
+      // user's window.
       break;
     default:
       os_.window.hide_and_foreground();

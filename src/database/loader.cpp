@@ -42,6 +42,9 @@ void Form1::nacti_ip(int par) {
   ip_count = static_cast<int>(ip_list.size());
 
   if (ip_count == 0) {
+    // While the loader asks what to do, the menu must not offer the proxies
+    // of the previous load (a blocked one among them).
+    clear_ip_menu();
     empty_result(par);
     return;
   }
@@ -77,9 +80,10 @@ void Form1::empty_result(int par) {
 void Form1::download_from_prompt() {
   // No download source is configured in this build: the update ends as a
   // failed download from the prompt does, with its message, and the program
-  // ends without touching the system settings.
+  // ends. It ends through the exit sequence: after the last proxy was
+  // blocked, that dead proxy would otherwise stay set in the system.
   os_.message_box.show(message(28), kAppTitle, kMbOk | kMbIconStop);
-  os_.process.exit_now();
+  konec();
 }
 
 void Form1::block_Click() {

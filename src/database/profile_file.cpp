@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "app/text.h"
+
 namespace proxanto {
 
 namespace {
@@ -213,6 +215,42 @@ int profile_integer(std::string_view text) {
 // The platform reads the value for GetPrivateProfileInt into 30 characters.
 constexpr std::size_t kIntBufferSize = 30;
 
+// The platform also reads profile files saved as UTF-16 (Notepad's
+// "Unicode"), told by their byte-order mark. They are read as UTF-8 text and
+// written back in their own encoding.
+enum class FileEncoding { Bytes, Utf16Le, Utf16Be };
+
+FileEncoding encoding_of(std::string_view bytes) {
+  if (bytes.starts_with("\xFF\xFE")) return FileEncoding::Utf16Le;
+  if (bytes.starts_with("\xFE\xFF")) return FileEncoding::Utf16Be;
+  return FileEncoding::Bytes;
+}
+
+std::string decode_file(std::string_view bytes, FileEncoding encoding) {
+  if (encoding == FileEncoding::Bytes) return std::string(bytes);
+  std::u16string units;
+  units.reserve(bytes.size() / 2);
+  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+    const auto a = static_cast<unsigned char>(bytes[i]);
+    const auto b = static_cast<unsigned char>(bytes[i + 1]);
+    units.push_back(static_cast<char16_t>(encoding == FileEncoding::Utf16Le ? a | (b << 8)
+                                                                             : (a << 8) | b));
+  }
+  return utf16_to_utf8(units);
+}
+
+std::string encode_file(std::string_view text, FileEncoding encoding) {
+  if (encoding == FileEncoding::Bytes) return std::string(text);
+  std::string bytes = encoding == FileEncoding::Utf16Le ? "\xFF\xFE" : "\xFE\xFF";
+  for (const char16_t unit : utf8_to_utf16(text)) {
+    const char low = static_cast<char>(unit & 0xFF);
+    const char high = static_cast<char>(unit >> 8);
+    bytes.push_back(encoding == FileEncoding::Utf16Le ? low : high);
+    bytes.push_back(encoding == FileEncoding::Utf16Le ? high : low);
+  }
+  return bytes;
+}
+
 }  // namespace
 
 std::size_t ProfileFile::NameHash::operator()(std::string_view name) const {
@@ -289,7 +327,8 @@ int ProfileFile::get_int(std::string_view section, std::string_view key, int def
 
 ProfileFile read_profile(FileSystemPort& files, const std::string& path) {
   const std::optional<std::string> contents = files.read_file(path);
-  return contents ? ProfileFile(*contents) : ProfileFile();
+  if (!contents) return ProfileFile();
+  return ProfileFile(decode_file(*contents, encoding_of(*contents)));
 }
 
 std::string profile_with_value(std::string_view contents, std::string_view section,
@@ -362,9 +401,11 @@ bool write_profile_string(FileSystemPort& files, const std::string& path, std::s
   const std::optional<std::string> old = files.read_file(path);
   // A file that is there but cannot be read must not be replaced by one key.
   if (!old && files.file_exists(path)) return false;
-  const std::string updated = profile_with_value(old.value_or(std::string()), section, key, value);
-  if (old && updated == *old) return true;
-  return files.replace_file(path, updated);
+  const FileEncoding encoding = old ? encoding_of(*old) : FileEncoding::Bytes;
+  const std::string text = old ? decode_file(*old, encoding) : std::string();
+  const std::string updated = profile_with_value(text, section, key, value);
+  if (old && updated == text) return true;
+  return files.replace_file(path, encode_file(updated, encoding));
 }
 
 }  // namespace proxanto

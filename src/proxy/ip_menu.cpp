@@ -8,7 +8,22 @@ std::string proxy_caption(const std::string& address, const std::string& country
   // A proxy whose country is unknown shows its address alone.
   return country.empty() ? address : address + " (" + country + ")";
 }
+
+// The country id as the tag carries it: the number alone, so that the last
+// "/" of the tag always separates it from the address.
+std::string tag_country(const std::string& field) {
+  const auto id = country_id(field);
+  return id ? std::to_string(*id) : std::string();
+}
 }  // namespace
+
+void Form1::clear_ip_menu() {
+  std::vector<MenuItem>& items = menu("ipadd").children;
+  items.resize(1);
+  items[0].caption = message(8);
+  items[0].tag.clear();
+  items[0].enabled = false;
+}
 
 void Form1::ipnabidka() {
   std::vector<MenuItem>& items = menu("ipadd").children;
@@ -26,15 +41,13 @@ void Form1::ipnabidka() {
     }
     MenuItem& entry = items[static_cast<std::size_t>(i)];
     entry.caption = proxy_caption(record.address(), country_name(names, record.country()));
-    entry.tag = std::to_string(i) + "/" + record.address() + "/" + record.country();
+    entry.tag = std::to_string(i) + "/" + record.address() + "/" + tag_country(record.country());
     entry.enabled = true;
     entry.visible = true;
   }
   if (ip_count <= 0) {
     // An empty list leaves one disabled placeholder and applies nothing.
-    items[0].caption = message(8);
-    items[0].tag.clear();
-    items[0].enabled = false;
+    clear_ip_menu();
     return;
   }
   proxy();

@@ -1,6 +1,8 @@
 #include "win/main_window.h"
 
+#include <cstdlib>
 #include <exception>
+#include <string_view>
 
 #include "win/about_win.h"
 #include "win/resource_ids.h"
@@ -9,14 +11,13 @@ namespace proxanto::win {
 
 namespace {
 
-constexpr UINT_PTR kTimer1Interval = 100;
-constexpr UINT_PTR kTimerTInterval = 1000;
+constexpr UINT kTimer1Interval = 100;
+constexpr UINT kTimerTInterval = 1000;
+constexpr UINT kTrayRetryInterval = 2000;
 Form1* g_crash_form = nullptr;
 
 LONG WINAPI on_unhandled_exception(EXCEPTION_POINTERS*) {
-  Form1* form = std::exchange(g_crash_form, nullptr);
-  if (form != nullptr) form->konec();
-  return EXCEPTION_EXECUTE_HANDLER;
+  end_after_failure(std::exchange(g_crash_form, nullptr));
 }
 
 void append_items(HMENU menu, const std::vector<MenuItem>& items, std::size_t first,
@@ -73,13 +74,18 @@ UniqueMenu build_popup_menu(const MenuItem& root,
   return menu;
 }
 
-void guarded(Form1* form, const std::function<void()>& handler) {
-  try {
-    handler();
-  } catch (...) {
-    if (form != nullptr) form->konec();
-    ExitProcess(1);
+void end_after_failure(Form1* form) noexcept {
+  // Only once: a failure inside the exit sequence itself ends at once.
+  static bool ending = false;
+  if (form != nullptr && !ending) {
+    ending = true;
+    try {
+      form->konec();
+    } catch (...) {
+    }
   }
+  TerminateProcess(GetCurrentProcess(), 1);
+  std::abort();
 }
 
 void install_crash_handler(Form1* form) {
@@ -136,12 +142,18 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case WM_TIMER:
       if (wparam == static_cast<WPARAM>(TimerId::t)) form_->t_Timer();
+      if (wparam == static_cast<WPARAM>(TimerId::TrayRetry)) form_->tray_retry_Timer();
       return 0;
     case WM_QUERYENDSESSION:
       return TRUE;
     case WM_ENDSESSION:
       if (wparam) form_->Form_Unload();
       return 0;
+    case WM_SYSCOMMAND:
+      // The window is never shown, yet it can hold the focus after a menu:
+      // Alt+F4 there must not end the program behind the user's back.
+      if ((wparam & 0xFFF0) == SC_CLOSE) return 0;
+      return DefWindowProcW(hwnd(), message, wparam, lparam);
     case WM_CLOSE:
       form_->Form_Unload();
       return 0;
@@ -176,12 +188,32 @@ void MainWindow::hide_and_foreground() {
   SetForegroundWindow(hwnd());
 }
 
-void MainWindow::show_about() { show_about_box(hwnd(), icon_.get()); }
+void MainWindow::show_about() {
+  // One about box at a time: the tray menu still opens while it is shown.
+  if (in_about_) {
+    wchar_t caption[64] = {};
+    for (HWND window = GetTopWindow(nullptr); window != nullptr;
+         window = GetWindow(window, GW_HWNDNEXT)) {
+      if (GetWindow(window, GW_OWNER) == hwnd() && GetWindowTextW(window, caption, 64) > 0 &&
+          std::wstring_view(caption).starts_with(L"O programu")) {
+        SetForegroundWindow(window);
+        break;
+      }
+    }
+    return;
+  }
+  in_about_ = true;
+  show_about_box(hwnd(), icon_.get());
+  in_about_ = false;
+}
 
 void MainWindow::set_enabled(TimerId id, bool enabled) {
   const auto timer = static_cast<UINT_PTR>(id);
   if (enabled) {
-    SetTimer(hwnd(), timer, id == TimerId::t ? kTimerTInterval : kTimer1Interval, nullptr);
+    const UINT interval = id == TimerId::t           ? kTimerTInterval
+                          : id == TimerId::TrayRetry ? kTrayRetryInterval
+                                                     : kTimer1Interval;
+    SetTimer(hwnd(), timer, interval, nullptr);
   } else {
     KillTimer(hwnd(), timer);
   }

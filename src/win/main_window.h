@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,12 +41,23 @@ class MainWindow final : public MainWindowPort, public TimerPort {
   UINT taskbar_created_ = 0;
   Form1* form_ = nullptr;
   bool in_menu_ = false;
+  bool in_about_ = false;  // the about box is open; it is brought to the front, not opened twice
 };
 
-// Runs a handler of Form1; an unexpected failure ends the program through
-// the exit sequence, so the system is never left pointing at a proxy that
+// Ends the program after an unexpected failure, through the exit sequence
+// when it can run, so the system is never left pointing at a proxy that
 // nothing manages any more.
-void guarded(Form1* form, const std::function<void()>& handler);
+[[noreturn]] void end_after_failure(Form1* form) noexcept;
+
+// Runs a handler of Form1; no exception leaves it.
+template <typename Handler>
+void guarded(Form1* form, Handler&& handler) noexcept {
+  try {
+    handler();
+  } catch (...) {
+    end_after_failure(form);
+  }
+}
 
 // Remembers the form whose exit sequence runs when the program crashes.
 void install_crash_handler(Form1* form);

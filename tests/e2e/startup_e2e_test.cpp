@@ -53,6 +53,8 @@ TEST_F(StartUpE2E, YesWithoutADownloadSourceSaysTheUpdateFailedAndEnds) {
   EXPECT_EQ(box->title, "Proxanto");
   run.answer(*box, IDOK);
   EXPECT_TRUE(run.wait_exit().has_value());
+  EXPECT_EQ(proxy_enable(), 0u);
+  EXPECT_FALSE(proxy_server_exists());
 }
 
 TEST_F(StartUpE2E, UsableDatabaseKeepsRunningWithAProxyAndSessionEndResetsIt) {

@@ -140,6 +140,22 @@ TEST_F(SwitcherE2E, BlockMarksTheEntryNumberAndDropsTheProxy) {
   EXPECT_TRUE(wait_for([] { return proxy_server() == "198.51.100.33:8080"; }));
 }
 
+TEST_F(SwitcherE2E, AltF4AfterAClosedMenuDoesNotEndTheProgram) {
+  run.tray_event(WM_RBUTTONDOWN);
+  run.tray_event(WM_RBUTTONUP);
+  ASSERT_TRUE(wait_for([&] { return run.tray_menu() != nullptr; }));
+  press_keys({VK_ESCAPE});
+  ASSERT_TRUE(wait_for([&] { return run.tray_menu() == nullptr; }));
+  INPUT keys[4] = {};
+  for (INPUT& key : keys) key.type = INPUT_KEYBOARD;
+  keys[0].ki.wVk = keys[3].ki.wVk = VK_MENU;
+  keys[1].ki.wVk = keys[2].ki.wVk = VK_F4;
+  keys[2].ki.dwFlags = keys[3].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(4, keys, sizeof(INPUT));
+  EXPECT_FALSE(run.wait_exit(1500ms).has_value());
+  EXPECT_EQ(proxy_enable(), 1u);
+}
+
 TEST_F(SwitcherE2E, DoubleClickShowsTheProxyInUseAndChangesNothing) {
   const std::string in_use = proxy_server();
   run.tray_event(WM_LBUTTONDBLCLK);

@@ -25,6 +25,10 @@ namespace proxanto::testing {
 // Thrown by FakeProcess::exit_now so that nothing after an exit runs.
 struct ProgramExit {};
 
+// One log that every recording fake writes to, so that tests can see the
+// order of requests across the registry, WinINet, the popup and the tray.
+using Journal = std::vector<std::string>;
+
 class MemoryRegistry final : public RegistryPort {
  public:
   using Key = std::tuple<RegRoot, std::string, std::string>;
@@ -38,10 +42,12 @@ class MemoryRegistry final : public RegistryPort {
              const RegValue& value) override {
     values[key(root, path, name)] = value;
     writes.push_back(ascii_lower(name));
+    if (journal) journal->push_back("reg " + name);
   }
   void remove(RegRoot root, const std::string& path, const std::string& name) override {
     values.erase(key(root, path, name));
     writes.push_back("-" + ascii_lower(name));
+    if (journal) journal->push_back("reg -" + name);
   }
   static Key key(RegRoot root, std::string path, const std::string& name) {
     while (!path.empty() && path.back() == '\\') path.pop_back();
@@ -52,6 +58,7 @@ class MemoryRegistry final : public RegistryPort {
   }
   std::map<Key, RegValue> values;
   std::vector<std::string> writes;  // value names in order; "-name" for a delete
+  Journal* journal = nullptr;
 };
 
 class MemoryFiles final : public FileSystemPort {
@@ -110,9 +117,11 @@ class RecordingInternet final : public InternetPort {
       }
     }
     calls.push_back(call);
+    if (journal) journal->push_back("inet " + std::to_string(option));
     return option == kOptionRefresh ? refresh_result : true;
   }
   std::vector<InternetCall> calls;
+  Journal* journal = nullptr;
   bool refresh_result = true;
 };
 
@@ -141,8 +150,15 @@ class RecordingTray final : public TrayPort {
  public:
   bool notify(std::uint32_t message, const TrayIconRecord& record) override {
     calls.push_back({message, record});
+    if (journal) journal->push_back("tray " + std::to_string(message));
+    if (refusals > 0) {
+      --refusals;
+      return false;
+    }
     return true;
   }
+  int refusals = 0;  // calls the shell refuses before it takes icons
+  Journal* journal = nullptr;
   struct Call {
     std::uint32_t message;
     TrayIconRecord record;
@@ -162,27 +178,32 @@ class RecordingClipboard final : public ClipboardPort {
 
 class RecordingPopup final : public PopupPort {
  public:
+  void note(const std::string& what) {
+    log.push_back(what);
+    if (journal) journal->push_back("popup " + what);
+  }
   void place() override {
-    log.push_back("place");
+    note("place");
     exists = true;
   }
   void fade_in() override {
-    log.push_back("fade_in");
+    note("fade_in");
     if (exists) shown = true;
   }
-  void repaint() override { log.push_back("repaint"); }
+  void repaint() override { note("repaint"); }
   void set_lines(const std::string& a, const std::string& b) override {
-    log.push_back("lines");
+    note("lines");
     txt = a;
     txt2 = b;
   }
   void fade_out_and_close() override {
-    log.push_back("close");
+    note("close");
     exists = shown = false;
     txt.clear();
     txt2.clear();
   }
   std::vector<std::string> log;
+  Journal* journal = nullptr;
   bool exists = false;
   bool shown = false;
   std::string txt, txt2;
@@ -256,6 +277,17 @@ struct TestPlatform {
   ScriptedRandom random;
   Platform platform{registry, files, internet, boxes,    strings, tray,  clipboard,
                     popup,    timers, keyboard, window, process, random};
+
+  Journal journal;
+
+  TestPlatform() {
+    registry.journal = &journal;
+    internet.journal = &journal;
+    tray.journal = &journal;
+    popup.journal = &journal;
+  }
+  TestPlatform(const TestPlatform&) = delete;
+  TestPlatform& operator=(const TestPlatform&) = delete;
 
   std::string ini_path() const { return process.folder + "\\ip.ini"; }
   void set_ini(const std::string& text) { files.files[ini_path()] = text; }

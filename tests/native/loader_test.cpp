@@ -234,12 +234,52 @@ TEST_F(Loader, BlockThatCannotBeWrittenKeepsTheProxy) {
   EXPECT_EQ(form.ip_count, 4);
 }
 
-TEST_F(Loader, BlockingTheLastProxyAsksForADownload) {
-  os.set_ini("[IP]\ncount=1\n0=a:1;1\n");
+TEST_F(Loader, BlockingTheLastProxyAsksForADownloadAndNeverLeavesItSet) {
+  for (const int answer : {kIdNo, kIdYes}) {
+    TestPlatform fresh;
+    Form1 f{fresh.platform};
+    f.ini_path = fresh.ini_path();
+    f.ARR_CS = czech_country_names();
+    f.ARR_EN = english_country_names();
+    fresh.set_ini("[IP]\ncount=2\n0=192.0.2.1:80;1\n1=192.0.2.2:80;1\n1_block=1\n");
+    f.nacti_ip(0);
+    ASSERT_EQ(fresh.proxy_server(), "192.0.2.1:80");
+    std::size_t menu_items_during_prompt = 0;
+    fresh.boxes.while_open = [&] {
+      menu_items_during_prompt = f.menu("ipadd").children.size();
+      EXPECT_FALSE(f.menu("ipadd").children[0].enabled);
+      f.nabIP_Click(0);  // a pick from the menu while the prompt is open
+    };
+    fresh.boxes.answers = {answer, kIdOk};
+    EXPECT_THROW(f.block_Click(), ProgramExit) << answer;
+    EXPECT_NE(fresh.files.files[fresh.ini_path()].find("0_block=1"), std::string::npos);
+    EXPECT_EQ(menu_items_during_prompt, 1u);
+    // Whether the user declines or the download fails, the blocked proxy is
+    // not left set in the system.
+    EXPECT_FALSE(fresh.registry.has(RegRoot::CurrentUser, kInternetSettings, "ProxyServer"));
+    EXPECT_EQ(fresh.proxy_enable(), 0u) << answer;
+  }
+}
+
+TEST_F(Loader, UnicodeDatabaseLoadsAndKeepsItsEncodingWhenBlocked) {
+  const std::string text = "[IP]\r\ncount=2\r\n0=192.0.2.1:80;1\r\n1=192.0.2.2:80;5\r\n";
+  std::string utf16 = "\xFF\xFE";
+  for (char c : text) {
+    utf16.push_back(c);
+    utf16.push_back('\0');
+  }
+  os.set_ini(utf16);
   ASSERT_FALSE(load(0));
-  os.boxes.answers = {kIdNo};
-  EXPECT_THROW(form.block_Click(), ProgramExit);
-  EXPECT_NE(os.files.files[os.ini_path()].find("0_block=1"), std::string::npos);
+  ASSERT_EQ(form.ip_count, 2);
+  form.nabIP_Click(1);
+  form.block_Click();
+  std::string expected = utf16;
+  for (char c : std::string("1_block=1\r\n")) {
+    expected.push_back(c);
+    expected.push_back('\0');
+  }
+  EXPECT_EQ(os.files.files[os.ini_path()], expected);
+  EXPECT_EQ(form.ip_count, 1);
 }
 
 }  // namespace

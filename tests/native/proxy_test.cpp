@@ -25,6 +25,35 @@ class Switching : public ::testing::Test {
   Form1 form{os.platform};
 };
 
+TEST_F(Switching, TheFiveActionsKeepTheirOrderOfRegistryAndWinInetSteps) {
+  const Journal announce = {"popup fade_in", "popup repaint", "popup lines", "tray 1"};
+  const auto expect = [&](const char* action, Journal steps, bool announced = true) {
+    if (announced) steps.insert(steps.end(), announce.begin(), announce.end());
+    EXPECT_EQ(os.journal, steps) << action;
+    os.journal.clear();
+  };
+  os.journal.clear();
+
+  form.proxy();
+  expect("apply", {"popup place", "reg ProxyServer", "reg ProxyEnable", "inet 75", "inet 39",
+                   "inet 37"});
+  form.nabIP_Click(1);
+  expect("pick", {"popup place", "reg ProxyServer", "reg ProxyEnable", "inet 75", "inet 39",
+                  "inet 37"});
+  form.st_Click();
+  expect("stop", {"popup place", "reg -ProxyServer", "reg ProxyEnable", "inet 75", "inet 39",
+                  "inet 37"});
+  form.st_Click();
+  expect("continue", {"popup place", "inet 75", "inet 39", "inet 37"});
+  form.obnovit_Click();
+  expect("restore",
+         {"reg -ProxyServer", "reg ProxyEnable", "popup place", "inet 75", "inet 39", "inet 37",
+          "popup fade_in", "popup repaint", "popup lines"},
+         false);
+  EXPECT_THROW(form.en_Click(), ProgramExit);
+  expect("exit", {"reg -ProxyServer", "reg ProxyEnable", "tray 2"}, false);
+}
+
 TEST_F(Switching, SetProxySendsFlagsAndServerThenAsksClientsToReload) {
   EXPECT_TRUE(form.SetProxy(true, "192.0.2.9:3128"));
   EXPECT_EQ(options(), (std::vector<std::uint32_t>{75, 39, 37}));

@@ -159,8 +159,8 @@ TEST_F(StartUp, YesWithoutADownloadSourceReportsTheFailedUpdateAndEnds) {
   ASSERT_EQ(os.boxes.shown.size(), 2u);
   EXPECT_EQ(os.boxes.shown[1].text, "Aktualizace se nezdařila !");
   EXPECT_EQ(os.boxes.shown[1].style, kMbOk | kMbIconStop);
-  // A failed download from the prompt ends without the exit sequence.
-  EXPECT_FALSE(os.proxy_enable().has_value());
+  EXPECT_EQ(os.proxy_enable(), 0u);
+  EXPECT_EQ(os.process.exits, 1);
 }
 
 TEST_F(StartUp, SavedFilterMatchingNothingPromptsAsForAnEmptyDatabase) {

@@ -88,8 +88,10 @@ TEST_F(Shell, TrayCallbackOpensTheMenuShowsThePopupOrHides) {
   start();
   form.tray_callback(0x205);
   EXPECT_EQ(os.window.menus, 1);
-  form.tray_callback(0x200);
+  form.tray_callback(0x200);  // a mouse move must not steal the focus
+  EXPECT_EQ(os.window.foregrounds, 0);
   form.tray_callback(0x204);
+  form.tray_callback(0x201);
   EXPECT_EQ(os.window.foregrounds, 2);
 
   const auto writes = os.registry.writes.size();
@@ -125,6 +127,20 @@ TEST_F(Shell, CopyPutsTheAddressOnTheClipboardAndSaysSo) {
   EXPECT_EQ(os.boxes.shown[0].text, "IP Address was copied");
   EXPECT_EQ(os.boxes.shown[0].title, "Proxanto");
   EXPECT_EQ(os.boxes.shown[0].style, kMbIconInformation);
+}
+
+TEST_F(Shell, IconRefusedByABusyShellIsAddedAgainUntilItIsTaken) {
+  os.tray.refusals = 4;  // add and modify refused twice
+  form.tray();
+  EXPECT_TRUE(os.timers.state[TimerId::TrayRetry]);
+  form.tray_retry_Timer();
+  EXPECT_TRUE(os.timers.state[TimerId::TrayRetry]);
+  form.tray_retry_Timer();
+  EXPECT_FALSE(os.timers.state[TimerId::TrayRetry]);
+  EXPECT_EQ(os.tray.calls.back().message, kNimAdd);
+  const auto calls = os.tray.calls.size();
+  form.tray_retry_Timer();  // a late tick changes nothing
+  EXPECT_EQ(os.tray.calls.size(), calls);
 }
 
 TEST_F(Shell, AboutAndTaskbarRestart) {
@@ -170,6 +186,17 @@ TEST_F(IpMenu, OneItemPerRecordWithCaptionAndTagAndARandomChange) {
   EXPECT_EQ(items[1].tag, "1/192.0.2.1:80/1");
   EXPECT_EQ(os.random.draws, 2);
   EXPECT_EQ(form.current_ip, "192.0.2.0:80");
+}
+
+TEST_F(IpMenu, TagCarriesTheCountryAsANumberSoThePickAppliesTheAddress) {
+  form.ip_list = {{{"192.0.2.1:80", "8/x"}, 0}, {{"192.0.2.2:80", " 08"}, 1}};
+  form.ip_count = 2;
+  form.ipnabidka();
+  EXPECT_EQ(form.menu("ipadd").children[0].tag, "0/192.0.2.1:80/8");
+  EXPECT_EQ(form.menu("ipadd").children[1].tag, "1/192.0.2.2:80/8");
+  form.nabIP_Click(0);
+  EXPECT_EQ(os.proxy_server(), "192.0.2.1:80");
+  EXPECT_EQ(form.country_en, "United States");
 }
 
 TEST_F(IpMenu, LanguageAtBuildTimeNamesTheCountries) {

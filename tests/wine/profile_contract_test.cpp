@@ -194,6 +194,32 @@ TEST_F(ProfileWineTest, BlockMarkOfTheLoaderExample) {
   EXPECT_EQ(real_string("IP", "5", "", 1550, file), "198.51.100.33:8080;8;x");
 }
 
+TEST_F(ProfileWineTest, UnicodeFilesReadAndWriteAsThePlatformDoes) {
+  const auto utf16 = [](const std::string& text, bool big_endian) {
+    std::string bytes = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : utf8_to_utf16(text)) {
+      const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+      bytes += big_endian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
+  };
+  for (const bool big_endian : {false, true}) {
+    const std::string file =
+        put(utf16("[IP]\r\ncount=2\r\n0=192.0.2.1:80;8\r\nnote=Čína\r\n", big_endian));
+    const ProfileFile ours = read_profile(files_, file);
+    for (const char* key : {"count", "0", "note"}) {
+      EXPECT_EQ(ours.get_string("IP", key, "", 1550), real_string("IP", key, "", 1550, file))
+          << key << (big_endian ? " BE" : " LE");
+    }
+    ASSERT_TRUE(write_profile_string(files_, file, "IP", "0_block", "1"));
+    EXPECT_EQ(real_int("IP", "0_block", 0, file), 1);
+    EXPECT_EQ(real_string("IP", "note", "", 1550, file), "Čína");
+    EXPECT_EQ(files_.read_file(file),
+              utf16("[IP]\r\ncount=2\r\n0=192.0.2.1:80;8\r\nnote=Čína\r\n0_block=1\r\n",
+                    big_endian));
+  }
+}
+
 TEST_F(ProfileWineTest, WriteCreatesAMissingFile) {
   const std::string file = path("ip.ini");
   ASSERT_TRUE(write_profile_string(files_, file, "IP", "_block", "1"));
