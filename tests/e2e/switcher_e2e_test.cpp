@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "e2e/harness.h"
 #include "shared/worked_example.h"
 #include "win/about_ids.h"
@@ -106,6 +108,16 @@ TEST_F(SwitcherE2E, AboutBoxOpensFromTheMenuAndCloses) {
   ASSERT_TRUE(wait_for([&] { return (about = FindWindowW(nullptr, L"O programu Proxanto")); }));
   EXPECT_NE(GetWindowLongW(about, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
   EXPECT_EQ(window_text(GetDlgItem(about, win::kAboutVersionId)), "Verze: 2.1.16");
+  // Asked for again while it is open, the box comes to the front; no second
+  // one opens.
+  run.choose_from_menu(kAbout);
+  std::this_thread::sleep_for(500ms);
+  int boxes = 0;
+  for (HWND w = FindWindowW(nullptr, L"O programu Proxanto"); w != nullptr;
+       w = FindWindowExW(nullptr, w, nullptr, L"O programu Proxanto")) {
+    ++boxes;
+  }
+  EXPECT_EQ(boxes, 1);
   HWND close = GetDlgItem(about, win::kAboutCloseId);
   EXPECT_EQ(window_text(close), "Zavřít");
   PostMessageW(about, WM_COMMAND, MAKEWPARAM(win::kAboutCloseId, BN_CLICKED),
