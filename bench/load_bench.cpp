@@ -119,7 +119,7 @@ void run() {
     files.replace_file(path, database(entries));
     Platform real{os.registry, files,     os.internet, os.boxes,   os.strings,
                   os.tray,     os.clipboard, os.popup, os.timers,  os.keyboard,
-                  os.window,   os.process, os.random};
+                  os.window,   os.process, os.random, os.download};
     Form1 form{real};
     form.ini_path = path;
     form.ARR_CS = czech_country_names();

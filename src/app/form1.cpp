@@ -37,9 +37,12 @@ void Form1::Form_Load() {
     filtr_id = "-1";
   }
 
+  // The hot keys are polled from the start; ticks come once start-up waits.
+  os_.timers.set_enabled(TimerId::Timer1, true);
   nacti_ip(0);
   lng();
   tray();
+  oblibene_ip();
 }
 
 void Form1::Form_Unload() { konec(); }
@@ -90,6 +93,18 @@ void Form1::menu_click(const std::string& name, int index) {
     ab_Click();
   } else if (name == "en") {
     en_Click();
+  } else if (name == "hotkeys") {
+    hotkeys_Click();
+  } else if (name == "lngLIST") {
+    lngLIST_Click(index);
+  } else if (name == "favadd") {
+    favadd_Click();
+  } else if (name == "favIPsmenu") {
+    favIPsmenu_Click(index);
+  } else if (name == "filter") {
+    filter_Click();
+  } else if (name == "upd") {
+    upd_Click();
   }
 }
 

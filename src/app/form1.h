@@ -93,9 +93,30 @@ class Form1 {
   void zpravicky();
   void t_Timer();
 
+  // Hot keys.
+  void Timer1_Timer();
+  void hotkeys_Click();
+
   // Languages.
   void lng();
   void load_lang(bool refresh_tray);
+  void lngLIST_Click(int index);
+
+  // Favourites.
+  void oblibene_ip();
+  void favadd_Click();
+  void favIPsmenu_Click(int index);
+
+  // Country filter: the menu item opens the dialog; the dialog's OK hands
+  // over the chosen row's country id (-1 for no filter) and position.
+  void filter_Click();
+  void filter_chosen(int country, int position);
+
+  // Database update: 0 from the menu, 1 from the empty-database prompt.
+  void updater(int par);
+  void upd_Click();
+  // Where the update comes from; a plain HTTP address ending in /update/ip.ini.
+  std::string update_url = "http://www.marvedo.com/update/ip.ini";
 
   // Runs the click handler of a menu item chosen by the user.
   void menu_click(const std::string& name, int index);
@@ -110,7 +131,6 @@ class Form1 {
   void apply_proxy(const std::string& address);
   void set_tooltip(const std::string& text);
   void empty_result(int par);
-  void download_from_prompt();
   void add_tray_icon();
   void clear_ip_menu();
   std::optional<int> active_filter() const;

@@ -56,6 +56,7 @@ class FileSystemPort {
   // Copies, replacing an existing destination.
   virtual bool copy_file(const std::string& from, const std::string& to) = 0;
   virtual bool rename_file(const std::string& from, const std::string& to) = 0;
+  virtual bool remove_file(const std::string& path) = 0;
 };
 
 // WinINet ----------------------------------------------------------------
@@ -191,6 +192,9 @@ class MainWindowPort {
   // pop-up menu opened next closes when the user clicks elsewhere.
   virtual void hide_and_foreground() = 0;
   virtual void show_about() = 0;
+  // The country filter dialog (Form3), modal, preselecting row `start_index`;
+  // its OK calls Form1::filter_chosen.
+  virtual void show_filter(int start_index) = 0;
 };
 
 // Process ----------------------------------------------------------------
@@ -202,6 +206,14 @@ class ProcessPort {
   virtual std::string program_folder() = 0;
   // Ends the program at once: no further event, handler or destructor runs.
   [[noreturn]] virtual void exit_now() = 0;
+};
+
+class DownloadPort {
+ public:
+  virtual ~DownloadPort() = default;
+  // Downloads the URL into the file; true when the transfer succeeded and the
+  // file was written. Blocks until the transfer ends.
+  virtual bool download(const std::string& url, const std::string& path) = 0;
 };
 
 class RandomPort {
@@ -226,6 +238,7 @@ struct Platform {
   MainWindowPort& window;
   ProcessPort& process;
   RandomPort& random;
+  DownloadPort& download;
 };
 
 }  // namespace proxanto

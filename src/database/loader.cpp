@@ -71,19 +71,10 @@ void Form1::empty_result(int par) {
   const int answer = os_.message_box.show(message(25) + "\r\n" + message(26), kAppTitle,
                                           kMbYesNo | kMbIconStop);
   if (answer == kIdYes) {
-    download_from_prompt();
+    updater(1);
   } else {
     konec();
   }
-}
-
-void Form1::download_from_prompt() {
-  // No download source is configured in this build: the update ends as a
-  // failed download from the prompt does, with its message, and the program
-  // ends. It ends through the exit sequence: after the last proxy was
-  // blocked, that dead proxy would otherwise stay set in the system.
-  os_.message_box.show(message(28), kAppTitle, kMbOk | kMbIconStop);
-  konec();
 }
 
 void Form1::block_Click() {

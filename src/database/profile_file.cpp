@@ -327,8 +327,11 @@ int ProfileFile::get_int(std::string_view section, std::string_view key, int def
 
 ProfileFile read_profile(FileSystemPort& files, const std::string& path) {
   const std::optional<std::string> contents = files.read_file(path);
-  if (!contents) return ProfileFile();
-  return ProfileFile(decode_file(*contents, encoding_of(*contents)));
+  return contents ? parse_profile(*contents) : ProfileFile();
+}
+
+ProfileFile parse_profile(std::string_view bytes) {
+  return ProfileFile(decode_file(bytes, encoding_of(bytes)));
 }
 
 std::string profile_with_value(std::string_view contents, std::string_view section,

@@ -61,6 +61,10 @@ class ProfileFile {
   std::unordered_map<EntryName, Entry, NameHash, NameEqual> entries_;
 };
 
+// Parses the bytes of a file, UTF-16 ones (told by their byte-order mark)
+// included.
+ProfileFile parse_profile(std::string_view bytes);
+
 // Reads and parses a file; a missing file reads as empty.
 ProfileFile read_profile(FileSystemPort& files, const std::string& path);
 

@@ -36,3 +36,17 @@ void Form1::load_lang(bool refresh_tray) {
 }
 
 }  // namespace proxanto
+
+namespace proxanto {
+
+void Form1::lngLIST_Click(int index) {
+  if (index != 0 && index != 1) return;
+  for (MenuItem& language : menu("lang").children) language.checked = language.index == index;
+  LNG_INT = static_cast<std::int16_t>(index * 100);
+  load_lang(!anonymity_stopped());
+  SetRegString(os_.registry, RegRoot::LocalMachine, Hkey, "lang", std::to_string(index));
+  os_.popup.place();
+  zpravicky();
+}
+
+}  // namespace proxanto

@@ -73,6 +73,11 @@ bool StdFileSystem::copy_file(const std::string& from, const std::string& to) {
          !error;
 }
 
+bool StdFileSystem::remove_file(const std::string& path) {
+  std::error_code error;
+  return fs::remove(native_path(path), error) && !error;
+}
+
 bool StdFileSystem::rename_file(const std::string& from, const std::string& to) {
   const fs::path source = native_path(from);
   const fs::path target = native_path(to);

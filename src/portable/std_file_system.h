@@ -22,6 +22,7 @@ class StdFileSystem final : public FileSystemPort {
   bool copy_file(const std::string& from, const std::string& to) override;
   // Fails when `to` exists, as the platform's rename does.
   bool rename_file(const std::string& from, const std::string& to) override;
+  bool remove_file(const std::string& path) override;
 };
 
 }  // namespace proxanto

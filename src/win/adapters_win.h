@@ -54,6 +54,11 @@ class Win32Keyboard final : public KeyboardPort {
   std::int16_t key_state(int virtual_key) override;
 };
 
+class Win32Download final : public DownloadPort {
+ public:
+  bool download(const std::string& url, const std::string& path) override;
+};
+
 class Win32Process final : public ProcessPort {
  public:
   std::string program_folder() override;

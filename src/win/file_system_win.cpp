@@ -74,6 +74,10 @@ bool Win32FileSystem::copy_file(const std::string& from, const std::string& to) 
   return CopyFileW(widen(from).c_str(), widen(to).c_str(), FALSE) != FALSE;
 }
 
+bool Win32FileSystem::remove_file(const std::string& path) {
+  return DeleteFileW(widen(path).c_str()) != FALSE;
+}
+
 bool Win32FileSystem::rename_file(const std::string& from, const std::string& to) {
   return MoveFileW(widen(from).c_str(), widen(to).c_str()) != FALSE;
 }

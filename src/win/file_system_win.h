@@ -20,6 +20,7 @@ class Win32FileSystem final : public FileSystemPort {
   bool copy_file(const std::string& from, const std::string& to) override;
   // Fails when `to` exists.
   bool rename_file(const std::string& from, const std::string& to) override;
+  bool remove_file(const std::string& path) override;
 };
 
 }  // namespace proxanto::win

@@ -29,8 +29,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   win::Win32Keyboard keyboard;
   win::Win32Process process;
   ClockRandom random;
+  win::Win32Download download;
   Platform platform{registry, files,    internet, boxes,   strings, tray,  clipboard,
-                    popup,    window,   keyboard, window,  process, random};
+                    popup,    window,   keyboard, window,  process, random, download};
 
   Form1 form(platform);
   window.attach(form);

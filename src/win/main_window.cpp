@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "win/about_win.h"
+#include "win/filter_win.h"
 #include "win/resource_ids.h"
 
 namespace proxanto::win {
@@ -141,6 +142,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
       form_->tray_callback(static_cast<std::uint32_t>(lparam));
       return 0;
     case WM_TIMER:
+      if (wparam == static_cast<WPARAM>(TimerId::Timer1)) form_->Timer1_Timer();
       if (wparam == static_cast<WPARAM>(TimerId::t)) form_->t_Timer();
       if (wparam == static_cast<WPARAM>(TimerId::TrayRetry)) form_->tray_retry_Timer();
       return 0;
@@ -205,6 +207,10 @@ void MainWindow::show_about() {
   in_about_ = true;
   show_about_box(hwnd(), icon_.get());
   in_about_ = false;
+}
+
+void MainWindow::show_filter(int start_index) {
+  show_filter_dialog(hwnd(), *form_, start_index);
 }
 
 void MainWindow::set_enabled(TimerId id, bool enabled) {

@@ -28,6 +28,7 @@ class MainWindow final : public MainWindowPort, public TimerPort {
   void show_tray_menu() override;
   void hide_and_foreground() override;
   void show_about() override;
+  void show_filter(int start_index) override;
   void set_enabled(TimerId id, bool enabled) override;
 
  private:

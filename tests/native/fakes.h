@@ -79,8 +79,9 @@ class MemoryFiles final : public FileSystemPort {
     files[to] = files[from];
     return true;
   }
+  bool remove_file(const std::string& path) override { return files.erase(path) != 0; }
   bool rename_file(const std::string& from, const std::string& to) override {
-    if (!file_exists(from) || fail_writes) return false;
+    if (!file_exists(from) || file_exists(to) || fail_writes) return false;
     files[to] = files[from];
     files.erase(from);
     return true;
@@ -233,7 +234,9 @@ class RecordingWindow final : public MainWindowPort {
   void show_tray_menu() override { ++menus; }
   void hide_and_foreground() override { ++foregrounds; }
   void show_about() override { ++abouts; }
+  void show_filter(int start_index) override { filter_starts.push_back(start_index); }
   int menus = 0, foregrounds = 0, abouts = 0;
+  std::vector<int> filter_starts;
 };
 
 class FakeProcess final : public ProcessPort {
@@ -260,6 +263,27 @@ class ScriptedRandom final : public RandomPort {
   int draws = 0;
 };
 
+// Serves downloads from a table of URLs into MemoryFiles; any other URL
+// fails.
+class FakeDownload final : public DownloadPort {
+ public:
+  explicit FakeDownload(MemoryFiles& files) : files_(files) {}
+  bool download(const std::string& url, const std::string& path) override {
+    requests.push_back(url);
+    if (while_downloading) while_downloading();
+    const auto found = served.find(url);
+    if (found == served.end()) return false;
+    files_.files[path] = found->second;
+    return true;
+  }
+  std::map<std::string, std::string> served;
+  std::vector<std::string> requests;
+  std::function<void()> while_downloading;
+
+ private:
+  MemoryFiles& files_;
+};
+
 // All fakes together, and a Form1 wired to them.
 struct TestPlatform {
   MemoryRegistry registry;
@@ -275,8 +299,9 @@ struct TestPlatform {
   RecordingWindow window;
   FakeProcess process;
   ScriptedRandom random;
-  Platform platform{registry, files, internet, boxes,    strings, tray,  clipboard,
-                    popup,    timers, keyboard, window, process, random};
+  FakeDownload download{files};
+  Platform platform{registry, files,    internet, boxes,   strings, tray,   clipboard,
+                    popup,    timers,   keyboard, window,  process, random, download};
 
   Journal journal;
 

@@ -80,6 +80,7 @@ class ScriptedFiles final : public FileSystemPort {
   bool file_exists(const std::string&) override { return contents.has_value(); }
   bool copy_file(const std::string&, const std::string&) override { return false; }
   bool rename_file(const std::string&, const std::string&) override { return false; }
+  bool remove_file(const std::string&) override { return false; }
 
   std::optional<std::string> contents;
   bool unreadable = false;

@@ -65,7 +65,7 @@ class SystemProxy : public ::testing::Test {
   Win32Registry registry;
   Win32Internet internet;
   Platform platform{registry, unused, internet, unused, unused, unused, unused,
-                    unused,   unused, unused,   unused, unused, unused};
+                    unused,   unused, unused,   unused, unused, unused, unused};
   Form1 form{platform};
 };
 

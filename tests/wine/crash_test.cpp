@@ -34,8 +34,8 @@ TEST(FailingChild, DISABLED_FailsWithAProxyInUse) {
   Win32Internet internet;
   Win32Process process;
   MainWindow window(GetModuleHandleW(nullptr));
-  Platform platform{registry, unused, internet, unused, unused, unused,  unused,
-                    popup,    window, unused,   window, process, unused};
+  Platform platform{registry, unused, internet, unused, unused,  unused, unused,
+                    popup,    window, unused,   window, process, unused, unused};
   Form1 form{platform};
   window.attach(form);
   install_crash_handler(&form);

@@ -10,7 +10,7 @@ namespace proxanto::win {
 
 struct NullPorts final : MessageBoxPort, StringTablePort, TrayPort, ClipboardPort, PopupPort,
                          TimerPort, KeyboardPort, MainWindowPort, ProcessPort, RandomPort,
-                         FileSystemPort {
+                         FileSystemPort, DownloadPort {
   int show(const std::string&, const std::string&, unsigned) override { return 0; }
   std::string load(int) override { return {}; }
   bool notify(std::uint32_t, const TrayIconRecord&) override { return false; }
@@ -25,6 +25,8 @@ struct NullPorts final : MessageBoxPort, StringTablePort, TrayPort, ClipboardPor
   void show_tray_menu() override {}
   void hide_and_foreground() override {}
   void show_about() override {}
+  void show_filter(int) override {}
+  bool download(const std::string&, const std::string&) override { return false; }
   std::string program_folder() override { return {}; }
   [[noreturn]] void exit_now() override { std::abort(); }
   double draw() override { return 0; }
@@ -33,6 +35,7 @@ struct NullPorts final : MessageBoxPort, StringTablePort, TrayPort, ClipboardPor
   bool file_exists(const std::string&) override { return false; }
   bool copy_file(const std::string&, const std::string&) override { return false; }
   bool rename_file(const std::string&, const std::string&) override { return false; }
+  bool remove_file(const std::string&) override { return false; }
 };
 
 }  // namespace proxanto::win
