@@ -34,6 +34,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                     popup,    window,   keyboard, window,  process, random, download};
 
   Form1 form(platform);
+  // Tests and deployments may fetch the database update from another server.
+  if (const DWORD size = GetEnvironmentVariableW(L"PROXANTO_UPDATE_URL", nullptr, 0); size > 1) {
+    std::wstring url(size, L'\0');
+    url.resize(GetEnvironmentVariableW(L"PROXANTO_UPDATE_URL", url.data(), size));
+    form.update_url = win::narrow(url);
+  }
   window.attach(form);
   win::install_crash_handler(&form);
   win::guarded(&form, [&] { form.Form_Load(); });

@@ -89,7 +89,43 @@ ProxantoRun::~ProxantoRun() {
   delete_tree(win::widen(folder_));
 }
 
-void ProxantoRun::start() {
+namespace {
+// Sets variables of this process, which a child inherits, and puts the
+// earlier values back when it goes.
+class ScopedEnvironment {
+ public:
+  explicit ScopedEnvironment(const ProxantoRun::Environment& variables) {
+    for (const auto& [name, value] : variables) {
+      std::wstring wide_name = win::widen(name);
+      std::optional<std::wstring> old;
+      if (const DWORD size = GetEnvironmentVariableW(wide_name.c_str(), nullptr, 0); size > 0) {
+        old.emplace(size, L'\0');
+        old->resize(GetEnvironmentVariableW(wide_name.c_str(), old->data(), size));
+      }
+      SetEnvironmentVariableW(wide_name.c_str(), win::widen(value).c_str());
+      saved_.emplace_back(std::move(wide_name), std::move(old));
+    }
+  }
+  ~ScopedEnvironment() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      SetEnvironmentVariableW(it->first.c_str(), it->second ? it->second->c_str() : nullptr);
+    }
+  }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  std::vector<std::pair<std::wstring, std::optional<std::wstring>>> saved_;
+};
+
+// Port 1 is privileged: no test server is ever given it.
+const std::string kNoUpdateServer = "http://127.0.0.1:1/update/ip.ini";
+}  // namespace
+
+void ProxantoRun::start(const Environment& environment) {
+  Environment variables = {{kUpdateUrlVariable, kNoUpdateServer}};
+  variables.insert(variables.end(), environment.begin(), environment.end());
+  const ScopedEnvironment scope(variables);
   std::wstring command = L"\"" + win::widen(folder_ + "\\proxanto.exe") + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
@@ -111,11 +147,13 @@ std::optional<DWORD> ProxantoRun::wait_exit(std::chrono::milliseconds timeout) {
   return code;
 }
 
-std::string ProxantoRun::read_ini() const {
-  win::UniqueHandle file(CreateFileW(win::widen(ini_path()).c_str(), GENERIC_READ,
+std::string ProxantoRun::read_ini() const { return read_file("ip.ini").value_or(std::string()); }
+
+std::optional<std::string> ProxantoRun::read_file(const std::string& name) const {
+  win::UniqueHandle file(CreateFileW(win::widen(folder_ + "\\" + name).c_str(), GENERIC_READ,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) return {};
+  if (file.get() == INVALID_HANDLE_VALUE) return std::nullopt;
   std::string bytes(1 << 20, '\0');
   DWORD got = 0;
   ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
@@ -153,7 +191,11 @@ HWND ProxantoRun::main_window() const {
 
 std::optional<MessageBoxView> ProxantoRun::message_box() const {
   for (HWND w : top_windows()) {
-    if (class_name(w) != "#32770" || !IsWindowVisible(w)) continue;
+    // The program's message boxes are the dialogs titled with its name; the
+    // filter dialog and the about box have titles of their own.
+    if (class_name(w) != "#32770" || !IsWindowVisible(w) || window_text(w) != "Proxanto") {
+      continue;
+    }
     MessageBoxView view;
     view.window = w;
     view.title = window_text(w);

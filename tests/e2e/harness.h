@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/ports.h"
@@ -17,6 +18,8 @@
 namespace proxanto::e2e {
 
 inline const std::string kOwnKey = "Software\\Marvedo\\Quillet";
+// The variable that points the program's database update at another server.
+inline const std::string kUpdateUrlVariable = "PROXANTO_UPDATE_URL";
 
 // Polls until the condition holds or the time is up.
 bool wait_for(const std::function<bool()>& condition,
@@ -38,7 +41,12 @@ class ProxantoRun {
   ProxantoRun(const ProxantoRun&) = delete;
   ProxantoRun& operator=(const ProxantoRun&) = delete;
 
-  void start();
+  // Variables added to, or replacing, those the program inherits.
+  using Environment = std::vector<std::pair<std::string, std::string>>;
+  // Unless `environment` names another, the program's database update comes
+  // from a loopback port where nothing listens: no run ever reaches the
+  // maker's web server.
+  void start(const Environment& environment = {});
   bool running() const;
   // Waits for the process to end; its exit code, or nothing on time-out.
   std::optional<DWORD> wait_exit(std::chrono::milliseconds timeout = std::chrono::seconds(10));
@@ -46,6 +54,8 @@ class ProxantoRun {
   const std::string& folder() const { return folder_; }
   std::string ini_path() const { return folder_ + "\\ip.ini"; }
   std::string read_ini() const;
+  // A file of the program's folder by name; nothing when it is not there.
+  std::optional<std::string> read_file(const std::string& name) const;
 
   // Windows of the running program.
   HWND main_window() const;

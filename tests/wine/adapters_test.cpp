@@ -178,3 +178,23 @@ TEST(Process, ProgramFolderIsTheExecutablesFolder) {
 
 }  // namespace
 }  // namespace proxanto::win
+
+namespace proxanto::win {
+namespace {
+
+TEST(Keyboard, ReadsTheGlobalStateOfKeysPressedAnywhere) {
+  Win32Keyboard keyboard;
+  constexpr WORD kKey = VK_F13;  // a key no one else is pressing
+  EXPECT_EQ(keyboard.key_state(kKey) & 0x8000, 0);
+  INPUT input = {};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = kKey;
+  SendInput(1, &input, sizeof(input));
+  EXPECT_NE(keyboard.key_state(kKey) & 0x8000, 0);
+  input.ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(1, &input, sizeof(input));
+  EXPECT_EQ(keyboard.key_state(kKey) & 0x8000, 0);
+}
+
+}  // namespace
+}  // namespace proxanto::win
