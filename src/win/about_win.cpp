@@ -1,12 +1,11 @@
 #include "win/about_win.h"
 
-#include <commctrl.h>
 #include <shellapi.h>
 
 #include <string>
-#include <vector>
 
 #include "win/about_ids.h"
+#include "win/dialog_util.h"
 #include "win/gdi_util.h"
 #include "win/win_util.h"
 #include "win/window_util.h"
@@ -44,44 +43,16 @@ std::wstring window_text(HWND window) {
   return text;
 }
 
-// The box is a dialog built in memory: no controls in the template, they are
-// created in WM_INITDIALOG at their twips positions.
-std::vector<WORD> dialog_template() {
-  std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD) + 3, 0);
-  auto* head = reinterpret_cast<DLGTEMPLATE*>(words.data());
-  head->style = kStyle;
-  head->dwExtendedStyle = kExStyle;
-  // Menu, window class and title follow as empty entries (the zeros).
-  return words;
-}
-
-class AboutBox {
+class AboutBox final : public DialogHandler {
  public:
   explicit AboutBox(HICON icon) : icon_(icon) {}
 
-  void run(HWND owner) {
-    const std::vector<WORD> words = dialog_template();
-    DialogBoxIndirectParamW(module(), reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner,
-                            &AboutBox::dialog_proc, reinterpret_cast<LPARAM>(this));
-  }
+  void run(HWND owner) { run_dialog(owner, kStyle, kExStyle, *this); }
 
  private:
   enum Link { kMail, kWeb, kLinkCount };
 
-  static INT_PTR CALLBACK dialog_proc(HWND box, UINT message, WPARAM wparam, LPARAM lparam) {
-    try {
-      if (message == WM_INITDIALOG) SetWindowLongPtrW(box, DWLP_USER, lparam);
-      auto* self = reinterpret_cast<AboutBox*>(GetWindowLongPtrW(box, DWLP_USER));
-      if (self) return self->handle(box, message, wparam, lparam);
-    } catch (...) {
-      // Nothing here reports failure; an unexpected one ends the box rather
-      // than leaving the user in a modal window that may not work.
-      EndDialog(box, 0);
-    }
-    return FALSE;
-  }
-
-  INT_PTR handle(HWND box, UINT message, WPARAM wparam, LPARAM lparam) {
+  INT_PTR handle(HWND box, UINT message, WPARAM wparam, LPARAM lparam) override {
     switch (message) {
       case WM_INITDIALOG:
         load(box);
@@ -115,9 +86,6 @@ class AboutBox {
   }
 
   void load(HWND box) {
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-
     title_font_ = make_font(L"Arial", 11.25, true, false, false, EASTEUROPE_CHARSET);
     version_font_ = make_font(L"Arial", 8.25, false, false, false, EASTEUROPE_CHARSET);
     created_by_font_ = make_font(L"Arial", 8.25, false, true, false, EASTEUROPE_CHARSET);
@@ -163,19 +131,11 @@ class AboutBox {
     set_text_sized(links_[kMail], kMakerMail, true);
     set_text_sized(links_[kWeb], kMakerWeb, true);
 
-    size_and_centre(box);
+    size_and_centre(box, 4335, 1695);
   }
 
-  HWND add_control(HWND box, int id, const wchar_t* window_class, const wchar_t* text, DWORD style,
-                   const RECT& rect, HFONT font) {
-    HWND control = CreateWindowExW(0, window_class, text, WS_CHILD | WS_VISIBLE | style, rect.left,
-                                   rect.top, width_of(rect), height_of(rect), box,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), module(), nullptr);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    return control;
-  }
-
-  HWND add_label(HWND box, int id, const wchar_t* text, DWORD style, const RECT& rect, HFONT font) {
+  static HWND add_label(HWND box, int id, const wchar_t* text, DWORD style, const RECT& rect,
+                        HFONT font) {
     return add_control(box, id, L"STATIC", text, SS_NOPREFIX | style, rect, font);
   }
 
@@ -199,17 +159,6 @@ class AboutBox {
     ReleaseDC(label, dc);
     const int left = keep_right_edge ? place.right - width_of(extent) : place.left;
     MoveWindow(label, left, place.top, width_of(extent), height_of(extent), FALSE);
-  }
-
-  static void size_and_centre(HWND box) {
-    RECT outer{0, 0, twips_to_px_x(4335), twips_to_px_y(1695)};
-    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(box, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongW(box, GWL_EXSTYLE)));
-    const int width = width_of(outer);
-    const int height = height_of(outer);
-    SetWindowPos(box, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
   void on_command(HWND box, int id, int code) {

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "win/dialog_util.h"
 #include "win/filter_ids.h"
 #include "win/gdi_util.h"
 #include "win/main_window.h"
@@ -65,41 +66,16 @@ UniqueBitmap load_picture(int width, int height) {
   return scaled ? std::move(scaled) : std::move(picture);
 }
 
-// The dialog is built in memory: no controls in the template, they are
-// created in WM_INITDIALOG at their twips positions.
-std::vector<WORD> dialog_template() {
-  std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD) + 3, 0);
-  auto* head = reinterpret_cast<DLGTEMPLATE*>(words.data());
-  head->style = kStyle;
-  // Menu, window class and title follow as empty entries (the zeros).
-  return words;
-}
-
-class FilterDialog {
+// A failure of the dialog's own work closes it (the call into the form cannot
+// throw): nothing was changed yet, so everything is left as it was.
+class FilterDialog final : public DialogHandler {
  public:
   FilterDialog(Form1& form, int start_index) : form_(form), start_index_(start_index) {}
 
-  void run(HWND owner) {
-    const std::vector<WORD> words = dialog_template();
-    DialogBoxIndirectParamW(module(), reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner,
-                            &FilterDialog::dialog_proc, reinterpret_cast<LPARAM>(this));
-  }
+  void run(HWND owner) { run_dialog(owner, kStyle, 0, *this); }
 
  private:
-  static INT_PTR CALLBACK dialog_proc(HWND box, UINT message, WPARAM wparam, LPARAM lparam) {
-    try {
-      if (message == WM_INITDIALOG) SetWindowLongPtrW(box, DWLP_USER, lparam);
-      auto* self = reinterpret_cast<FilterDialog*>(GetWindowLongPtrW(box, DWLP_USER));
-      if (self) return self->handle(box, message, wparam);
-    } catch (...) {
-      // The dialog's own work failed (the call into the form cannot throw):
-      // nothing was changed yet, so closing it leaves everything as it was.
-      EndDialog(box, 0);
-    }
-    return FALSE;
-  }
-
-  INT_PTR handle(HWND box, UINT message, WPARAM wparam) {
+  INT_PTR handle(HWND box, UINT message, WPARAM wparam, LPARAM) override {
     switch (message) {
       case WM_INITDIALOG:
         g_open_dialog = box;
@@ -117,9 +93,6 @@ class FilterDialog {
   }
 
   void load(HWND box) {
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-
     font_ = make_font(L"MS Sans Serif", 8.25, false, false, false, EASTEUROPE_CHARSET);
     big_icon_.reset(static_cast<HICON>(
         LoadImageW(module(), MAKEINTRESOURCEW(IDI_PROXANTO), IMAGE_ICON,
@@ -131,15 +104,14 @@ class FilterDialog {
     SendMessageW(box, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_.get()));
 
     // Creation order is the tab order: the list, then the buttons left to right.
-    HWND label = add_control(box, kFilterLabelId, L"STATIC", SS_NOPREFIX,
-                             twips_rect(1080, 120, 1815, 255));
-    HWND list = add_control(box, kFilterListId, L"COMBOBOX",
-                            WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_SORT,
-                            twips_rect(1080, 360, 1815, 315));
-    HWND cancel = add_control(box, kFilterCancelId, L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON,
-                              twips_rect(120, 840, 1215, 375));
-    HWND ok = add_control(box, kFilterOkId, L"BUTTON", WS_TABSTOP | BS_DEFPUSHBUTTON,
-                          twips_rect(1680, 840, 1215, 375));
+    HWND label = add(box, kFilterLabelId, L"STATIC", SS_NOPREFIX, twips_rect(1080, 120, 1815, 255));
+    HWND list = add(box, kFilterListId, L"COMBOBOX",
+                    WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_SORT,
+                    twips_rect(1080, 360, 1815, 315));
+    HWND cancel = add(box, kFilterCancelId, L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON,
+                      twips_rect(120, 840, 1215, 375));
+    HWND ok = add(box, kFilterOkId, L"BUTTON", WS_TABSTOP | BS_DEFPUSHBUTTON,
+                  twips_rect(1680, 840, 1215, 375));
     add_picture(box);
     fit_list(list);
 
@@ -152,17 +124,12 @@ class FilterDialog {
     SendMessageW(box, DM_SETDEFID, kFilterOkId, 0);
 
     fill_list(list);
-    size_and_centre(box);
+    size_and_centre(box, kClientWidthTwips, kClientHeightTwips);
     SetFocus(list);
   }
 
-  HWND add_control(HWND box, int id, const wchar_t* window_class, DWORD style, const RECT& rect) {
-    HWND control = CreateWindowExW(0, window_class, L"", WS_CHILD | WS_VISIBLE | style, rect.left,
-                                   rect.top, width_of(rect), height_of(rect), box,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), module(),
-                                   nullptr);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    return control;
+  HWND add(HWND box, int id, const wchar_t* window_class, DWORD style, const RECT& rect) {
+    return add_control(box, id, window_class, L"", style, rect, font_.get());
   }
 
   // The picture lies under the Cancel button, which overlaps its lower edge:
@@ -170,8 +137,7 @@ class FilterDialog {
   void add_picture(HWND box) {
     const RECT place = twips_rect(0, 0, 930, 885);
     picture_ = load_picture(width_of(place), height_of(place));
-    HWND picture =
-        add_control(box, kFilterPictureId, L"STATIC", SS_BITMAP | WS_CLIPSIBLINGS, place);
+    HWND picture = add(box, kFilterPictureId, L"STATIC", SS_BITMAP | WS_CLIPSIBLINGS, place);
     SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture_.get()));
     SetWindowPos(picture, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
@@ -211,17 +177,6 @@ class FilterDialog {
     const int rows = static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
     const int chosen = start_index_ >= 0 && start_index_ < rows ? start_index_ : 0;
     SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(chosen), 0);
-  }
-
-  static void size_and_centre(HWND box) {
-    RECT outer{0, 0, twips_to_px_x(kClientWidthTwips), twips_to_px_y(kClientHeightTwips)};
-    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(box, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongW(box, GWL_EXSTYLE)));
-    const int width = width_of(outer);
-    const int height = height_of(outer);
-    SetWindowPos(box, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
   void on_command(HWND box, int id) {

@@ -1,136 +1,87 @@
 #include "e2e/harness.h"
 
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "proxy/registry.h"
 #include "win/registry_win.h"
+#include "win/win_util.h"
 
 namespace proxanto::e2e {
 
 using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+using win::narrow;
+using win::widen;
 
 bool wait_for(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (true) {
-    if (condition()) return true;
+  while (!condition()) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(50ms);
   }
+  return true;
 }
 
 std::string window_text(HWND window) {
-  const int length = GetWindowTextLengthW(window);
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const int got = GetWindowTextW(window, text.data(), length + 1);
-  text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-  return win::narrow(text);
-}
-
-static std::string class_name(HWND window) {
-  wchar_t name[256] = {};
-  GetClassNameW(window, name, 256);
-  return win::narrow(name);
-}
-
-bool MessageBoxView::has(int button_id) const {
-  return window != nullptr && GetDlgItem(window, button_id) != nullptr;
+  wchar_t text[1024] = {};
+  GetWindowTextW(window, text, 1024);
+  return narrow(text);
 }
 
 namespace {
-std::string own_folder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring p(path);
-  return win::narrow(p.substr(0, p.find_last_of(L'\\')));
+
+std::string class_name(HWND window) {
+  wchar_t name[256] = {};
+  GetClassNameW(window, name, 256);
+  return narrow(name);
 }
 
-void write_bytes(const std::string& path, const std::string& bytes) {
-  win::UniqueHandle file(CreateFileW(win::widen(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+BOOL CALLBACK collect_window(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(context);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid == search->first) search->second.push_back(window);
+  return TRUE;
 }
 
-void delete_tree(const std::wstring& folder) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = found.cFileName;
-      if (name != L"." && name != L"..") DeleteFileW((folder + L"\\" + name).c_str());
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryW(folder.c_str());
-}
 }  // namespace
 
-ProxantoRun::ProxantoRun(const std::optional<std::string>& ip_ini) : ip_ini_(ip_ini) {
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
+ProxantoRun::ProxantoRun(const std::optional<std::string>& ip_ini) {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
   static int serial = 0;
-  folder_ = win::narrow(temp) + "proxanto-e2e-" + std::to_string(GetCurrentProcessId()) + "-" +
-            std::to_string(++serial);
-  CreateDirectoryW(win::widen(folder_).c_str(), nullptr);
-  CopyFileW(win::widen(own_folder() + "\\proxanto.exe").c_str(),
-            win::widen(folder_ + "\\proxanto.exe").c_str(), FALSE);
-  if (ip_ini_) write_bytes(ini_path(), *ip_ini_);
+  const fs::path folder = fs::temp_directory_path() /
+                          ("proxanto-e2e-" + std::to_string(GetCurrentProcessId()) + "-" +
+                           std::to_string(++serial));
+  fs::create_directories(folder);
+  fs::copy_file(fs::path(self).parent_path() / "proxanto.exe", folder / "proxanto.exe");
+  if (ip_ini) std::ofstream(folder / "ip.ini", std::ios::binary) << *ip_ini;
+  folder_ = narrow(folder.wstring());
 }
 
 ProxantoRun::~ProxantoRun() {
   if (process_.hProcess != nullptr) {
+    const win::UniqueHandle process(process_.hProcess), thread(process_.hThread);
     if (running()) {
-      TerminateProcess(process_.hProcess, 3);
-      WaitForSingleObject(process_.hProcess, 5000);
+      TerminateProcess(process.get(), 3);
+      WaitForSingleObject(process.get(), 5000);
     }
-    CloseHandle(process_.hProcess);
-    CloseHandle(process_.hThread);
   }
-  delete_tree(win::widen(folder_));
+  std::error_code ignored;
+  fs::remove_all(widen(folder_), ignored);
 }
 
-namespace {
-// Sets variables of this process, which a child inherits, and puts the
-// earlier values back when it goes.
-class ScopedEnvironment {
- public:
-  explicit ScopedEnvironment(const ProxantoRun::Environment& variables) {
-    for (const auto& [name, value] : variables) {
-      std::wstring wide_name = win::widen(name);
-      std::optional<std::wstring> old;
-      if (const DWORD size = GetEnvironmentVariableW(wide_name.c_str(), nullptr, 0); size > 0) {
-        old.emplace(size, L'\0');
-        old->resize(GetEnvironmentVariableW(wide_name.c_str(), old->data(), size));
-      }
-      SetEnvironmentVariableW(wide_name.c_str(), win::widen(value).c_str());
-      saved_.emplace_back(std::move(wide_name), std::move(old));
-    }
-  }
-  ~ScopedEnvironment() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      SetEnvironmentVariableW(it->first.c_str(), it->second ? it->second->c_str() : nullptr);
-    }
-  }
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
- private:
-  std::vector<std::pair<std::wstring, std::optional<std::wstring>>> saved_;
-};
-
-// Port 1 is privileged: no test server is ever given it.
-const std::string kNoUpdateServer = "http://127.0.0.1:1/update/ip.ini";
-}  // namespace
-
-void ProxantoRun::start(const Environment& environment) {
-  Environment variables = {{kUpdateUrlVariable, kNoUpdateServer}};
-  variables.insert(variables.end(), environment.begin(), environment.end());
-  const ScopedEnvironment scope(variables);
-  std::wstring command = L"\"" + win::widen(folder_ + "\\proxanto.exe") + L"\"";
+void ProxantoRun::start(const std::string& update_url) {
+  // The program inherits the variable.
+  SetEnvironmentVariableW(L"PROXANTO_UPDATE_URL", widen(update_url).c_str());
+  std::wstring command = L"\"" + widen(folder_ + "\\proxanto.exe") + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                 win::widen(folder_).c_str(), &startup, &process_);
+                 widen(folder_).c_str(), &startup, &process_);
+  SetEnvironmentVariableW(L"PROXANTO_UPDATE_URL", nullptr);
   WaitForInputIdle(process_.hProcess, 5000);
 }
 
@@ -147,12 +98,10 @@ std::optional<DWORD> ProxantoRun::wait_exit(std::chrono::milliseconds timeout) {
   return code;
 }
 
-std::string ProxantoRun::read_ini() const { return read_file("ip.ini").value_or(std::string()); }
-
 std::optional<std::string> ProxantoRun::read_file(const std::string& name) const {
-  win::UniqueHandle file(CreateFileW(win::widen(folder_ + "\\" + name).c_str(), GENERIC_READ,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+  const win::UniqueHandle file(CreateFileW(widen(folder_ + "\\" + name).c_str(), GENERIC_READ,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) return std::nullopt;
   std::string bytes(1 << 20, '\0');
   DWORD got = 0;
@@ -161,25 +110,10 @@ std::optional<std::string> ProxantoRun::read_file(const std::string& name) const
   return bytes;
 }
 
-namespace {
-struct WindowSearch {
-  DWORD pid;
-  std::vector<HWND> found;
-};
-
-BOOL CALLBACK collect_window(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<WindowSearch*>(context);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  if (pid == search->pid) search->found.push_back(window);
-  return TRUE;
-}
-}  // namespace
-
 std::vector<HWND> ProxantoRun::top_windows() const {
-  WindowSearch search{process_.dwProcessId, {}};
+  std::pair<DWORD, std::vector<HWND>> search{process_.dwProcessId, {}};
   EnumWindows(collect_window, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return search.second;
 }
 
 HWND ProxantoRun::main_window() const {
@@ -196,11 +130,8 @@ std::optional<MessageBoxView> ProxantoRun::message_box() const {
     if (class_name(w) != "#32770" || !IsWindowVisible(w) || window_text(w) != "Proxanto") {
       continue;
     }
-    MessageBoxView view;
-    view.window = w;
-    view.title = window_text(w);
     // The message box's text is the static control with id 0xFFFF.
-    if (HWND text = GetDlgItem(w, 0xFFFF)) view.text = window_text(text);
+    MessageBoxView view{w, window_text(w), window_text(GetDlgItem(w, 0xFFFF)), {}};
     for (HWND child = GetWindow(w, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
       if (class_name(child) == "Button") view.buttons.push_back(window_text(child));
     }
@@ -209,16 +140,22 @@ std::optional<MessageBoxView> ProxantoRun::message_box() const {
   return std::nullopt;
 }
 
-std::optional<MessageBoxView> ProxantoRun::wait_message_box(std::chrono::milliseconds timeout) const {
+std::optional<MessageBoxView> ProxantoRun::wait_message_box(const std::string& text) const {
   std::optional<MessageBoxView> box;
-  wait_for([&] { return (box = message_box()).has_value(); }, timeout);
-  return box;
+  const bool up = wait_for([&] {
+    box = message_box();
+    return box && (text.empty() || box->text == text);
+  });
+  return up ? box : std::nullopt;
+}
+
+void invoke(HWND dialog, int button_id) {
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button_id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, button_id)));
 }
 
 void ProxantoRun::answer(const MessageBoxView& box, int button_id) const {
-  // What UI automation's Invoke does for a dialog button.
-  PostMessageW(box.window, WM_COMMAND, MAKEWPARAM(button_id, BN_CLICKED),
-               reinterpret_cast<LPARAM>(GetDlgItem(box.window, button_id)));
+  invoke(box.window, button_id);
 }
 
 HWND ProxantoRun::popup() const {
@@ -228,6 +165,19 @@ HWND ProxantoRun::popup() const {
     }
   }
   return nullptr;
+}
+
+std::optional<PopupView> ProxantoRun::wait_popup(const std::string& first) const {
+  std::optional<PopupView> view;
+  const bool shown = wait_for([&] {
+    HWND popup = this->popup();
+    if (popup == nullptr) return false;
+    // The two lines are the labels with ids 1002 and 1003.
+    view = PopupView{window_text(GetDlgItem(popup, 1002)), window_text(GetDlgItem(popup, 1003))};
+    GetWindowRect(popup, &view->rect);
+    return first.empty() || view->first == first;
+  });
+  return shown ? view : std::nullopt;
 }
 
 HWND ProxantoRun::tray_menu() const {
@@ -258,7 +208,7 @@ void ProxantoRun::choose_from_menu(int downs, const std::vector<int>& submenu_do
   std::vector<WORD> keys(static_cast<std::size_t>(downs), VK_DOWN);
   for (int sub : submenu_downs) {
     keys.push_back(VK_RIGHT);
-    for (int i = 0; i < sub; ++i) keys.push_back(VK_DOWN);
+    keys.insert(keys.end(), static_cast<std::size_t>(sub), VK_DOWN);
   }
   keys.push_back(VK_RETURN);
   press_keys(keys);
@@ -277,8 +227,8 @@ void reset_registry() {
   win::Win32Registry registry;
   DeleteRegValue(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer");
   DeleteRegValue(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable");
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, win::widen(kOwnKey).c_str());
-  RegDeleteKeyW(HKEY_LOCAL_MACHINE, win::widen(kOwnKey).c_str());
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, widen(kOwnKey).c_str());
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, widen(kOwnKey).c_str());
 }
 
 std::string reg_string(RegRoot root, const std::string& path, const std::string& name) {
@@ -299,20 +249,18 @@ bool proxy_server_exists() {
   return registry.read(RegRoot::CurrentUser, kInternetSettings, "ProxyServer").has_value();
 }
 
-std::string proxy_server() { return reg_string(RegRoot::CurrentUser, kInternetSettings, "ProxyServer"); }
+std::string proxy_server() {
+  return reg_string(RegRoot::CurrentUser, kInternetSettings, "ProxyServer");
+}
 
 int tray_icon_count() {
   HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
   if (tray == nullptr || !IsWindowVisible(tray)) return 0;
   int icons = 0;
   for (HWND child = GetWindow(tray, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    if (class_name(child) == "__winex11_tray_icon" && IsWindowVisible(child)) ++icons;
+    icons += class_name(child) == "__winex11_tray_icon" && IsWindowVisible(child);
   }
   return icons;
-}
-
-void broadcast_taskbar_created(HWND window) {
-  PostMessageW(window, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
 }
 
 std::string clipboard_text() {
@@ -320,7 +268,7 @@ std::string clipboard_text() {
   if (!OpenClipboard(nullptr)) return text;
   if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
     if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
-      text = win::narrow(chars);
+      text = narrow(chars);
       GlobalUnlock(data);
     }
   }

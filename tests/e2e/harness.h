@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -13,13 +15,21 @@
 #include <vector>
 
 #include "app/ports.h"
-#include "win/win_util.h"
+#include "shared/worked_example.h"
 
 namespace proxanto::e2e {
 
 inline const std::string kOwnKey = "Software\\Marvedo\\Quillet";
-// The variable that points the program's database update at another server.
-inline const std::string kUpdateUrlVariable = "PROXANTO_UPDATE_URL";
+// Port 1 is privileged: no test server is ever given it.
+inline const std::string kNoUpdateServer = "http://127.0.0.1:1/update/ip.ini";
+inline const std::string kEmptyPrompt =
+    "IP adresy nebyly nalezeny !\r\nPřejete si stáhnout novou databázi ?";
+
+// Positions in the tray menu for the keyboard: separators are skipped, the
+// disabled first item is not.
+inline constexpr int kChangeIp = 3, kFavourites = 4, kAddFavourite = 5, kCopy = 6, kBlock = 7,
+                     kFilter = 8, kLanguage = 9, kHotKeys = 10, kStop = 11, kRestore = 12,
+                     kAbout = 13, kUpdate = 14, kExit = 15;
 
 // Polls until the condition holds or the time is up.
 bool wait_for(const std::function<bool()>& condition,
@@ -30,7 +40,11 @@ struct MessageBoxView {
   std::string title;
   std::string text;
   std::vector<std::string> buttons;  // captions of the push buttons, in order
-  bool has(int button_id) const;
+};
+
+struct PopupView {
+  std::string first, second;  // the two lines
+  RECT rect{};
 };
 
 class ProxantoRun {
@@ -41,30 +55,27 @@ class ProxantoRun {
   ProxantoRun(const ProxantoRun&) = delete;
   ProxantoRun& operator=(const ProxantoRun&) = delete;
 
-  // Variables added to, or replacing, those the program inherits.
-  using Environment = std::vector<std::pair<std::string, std::string>>;
-  // Unless `environment` names another, the program's database update comes
-  // from a loopback port where nothing listens: no run ever reaches the
-  // maker's web server.
-  void start(const Environment& environment = {});
+  // The program's database update comes from `update_url`; by default a
+  // loopback port where nothing listens: no run ever reaches the maker's web
+  // server.
+  void start(const std::string& update_url = kNoUpdateServer);
   bool running() const;
   // Waits for the process to end; its exit code, or nothing on time-out.
   std::optional<DWORD> wait_exit(std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
-  const std::string& folder() const { return folder_; }
-  std::string ini_path() const { return folder_ + "\\ip.ini"; }
-  std::string read_ini() const;
   // A file of the program's folder by name; nothing when it is not there.
-  std::optional<std::string> read_file(const std::string& name) const;
+  std::optional<std::string> read_file(const std::string& name = "ip.ini") const;
 
   // Windows of the running program.
   HWND main_window() const;
   std::optional<MessageBoxView> message_box() const;
-  std::optional<MessageBoxView> wait_message_box(
-      std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+  // The message box once it is up, with `text` when one is given.
+  std::optional<MessageBoxView> wait_message_box(const std::string& text = {}) const;
   void answer(const MessageBoxView& box, int button_id) const;
-  HWND popup() const;           // the visible notification popup, or null
-  HWND tray_menu() const;       // the open pop-up menu, or null
+  HWND popup() const;  // the visible notification popup, or null
+  // The visible popup once its first line reads `first` (any, when empty).
+  std::optional<PopupView> wait_popup(const std::string& first = {}) const;
+  HWND tray_menu() const;  // the open pop-up menu, or null
 
   // The tray icon's callback, as the shell sends it.
   void tray_event(UINT mouse_message) const;
@@ -79,24 +90,41 @@ class ProxantoRun {
  private:
   std::vector<HWND> top_windows() const;
   std::string folder_;
-  std::optional<std::string> ip_ini_;
   PROCESS_INFORMATION process_{};
 };
 
 // Test state in the registry: the program's own key and the proxy values.
 void reset_registry();
 std::string reg_string(RegRoot root, const std::string& path, const std::string& name);
+inline std::string saved(const std::string& name) {
+  return reg_string(RegRoot::LocalMachine, kOwnKey, name);
+}
 std::optional<DWORD> proxy_enable();
 bool proxy_server_exists();
 std::string proxy_server();
 
 // Icons in Wine's stand-alone system tray, each a child window of it.
 int tray_icon_count();
-// The shell restarted: what every program with a tray icon is told.
-void broadcast_taskbar_created(HWND window);
 
 std::string window_text(HWND window);
 std::string clipboard_text();
 void press_keys(const std::vector<WORD>& keys);
+// Presses a dialog's button the way UI automation's Invoke does.
+void invoke(HWND dialog, int button_id);
+
+// Each test starts from a registry without the program's key or a proxy.
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override { reset_registry(); }
+  void TearDown() override { reset_registry(); }
+  // Starts a program and waits until a proxy is in use and the start-up
+  // announcement has closed (about three and a half seconds later).
+  static void start_running(ProxantoRun& program, const std::string& update_url = kNoUpdateServer) {
+    program.start(update_url);
+    ASSERT_TRUE(wait_for([] { return proxy_enable() == 1u; }));
+    ASSERT_TRUE(wait_for([&] { return program.popup() == nullptr; }));
+  }
+  ProxantoRun run{test_data::kWorkedExample};
+};
 
 }  // namespace proxanto::e2e

@@ -1,11 +1,6 @@
-#include <gtest/gtest.h>
-
-#include <functional>
 #include <thread>
 
 #include "e2e/harness.h"
-#include "shared/worked_example.h"
-#include "win/popup_ids.h"
 
 namespace proxanto::e2e {
 namespace {
@@ -30,33 +25,18 @@ void hold_until(const std::vector<WORD>& keys, const std::function<bool()>& acte
   SendInput(static_cast<UINT>(up.size()), up.data(), sizeof(INPUT));
 }
 
-class KeysAndMenusE2E : public ::testing::Test {
+class KeysAndMenusE2E : public ProgramTest {
  protected:
   void SetUp() override {
-    reset_registry();
-    run.start();
-    ASSERT_TRUE(wait_for([] { return proxy_enable() == 1u; }));
-    ASSERT_TRUE(wait_for([&] { return run.popup() == nullptr; }));
+    ProgramTest::SetUp();
+    start_running(run);
   }
-  void TearDown() override { reset_registry(); }
-  // The popup's two lines once its first line reads `first`.
-  std::string second_line_after(const std::string& first) {
-    std::string second;
-    wait_for([&] {
-      HWND popup = run.popup();
-      if (popup == nullptr) return false;
-      second = window_text(GetDlgItem(popup, win::kPopupStateId));
-      return window_text(GetDlgItem(popup, win::kPopupMessageId)) == first;
-    });
-    return second;
-  }
-  ProxantoRun run{test_data::kWorkedExample};
 };
 
 // Stop and continue by CTRL+E are toggles: held a moment too long, a second
 // tick toggles back, so their order is checked natively with a scripted
 // keyboard; here the keys that do not toggle are driven for real.
-TEST_F(KeysAndMenusE2E, ControlWCopiesTheAddressInUse) {
+TEST_F(KeysAndMenusE2E, ControlWCopiesAndControlQChangesTheProxy) {
   const std::string in_use = proxy_server();
   hold_until({VK_CONTROL, 'W'}, [&] { return run.message_box().has_value(); });
   const auto box = run.wait_message_box();
@@ -68,23 +48,23 @@ TEST_F(KeysAndMenusE2E, ControlWCopiesTheAddressInUse) {
     run.answer(*open, IDOK);
     wait_for([&] { return !IsWindow(open->window); }, 3s);
   }
-  EXPECT_TRUE(run.running());
-}
 
-TEST_F(KeysAndMenusE2E, ControlQChangesTheProxy) {
   ASSERT_TRUE(wait_for([&] { return run.popup() == nullptr; }));
   hold_until({VK_CONTROL, 'Q'}, [&] { return run.popup() != nullptr; });
   EXPECT_NE(run.popup(), nullptr);
   EXPECT_EQ(proxy_enable(), 1u);
+  EXPECT_TRUE(run.running());
 }
 
 TEST_F(KeysAndMenusE2E, EnglishChosenFromTheMenuIsSavedAndAnnounced) {
-  run.choose_from_menu(9, {1});  // Language, then English
-  ASSERT_TRUE(wait_for([] { return reg_string(RegRoot::LocalMachine, kOwnKey, "lang") == "1"; }));
-  const std::string second = second_line_after(proxy_server());
-  EXPECT_TRUE(second == "United States" || second == "Russian Federation") << second;
+  run.choose_from_menu(kLanguage, {1});  // English
+  ASSERT_TRUE(wait_for([] { return saved("lang") == "1"; }));
+  const auto popup = run.wait_popup(proxy_server());
+  ASSERT_TRUE(popup.has_value());
+  EXPECT_TRUE(popup->second == "United States" || popup->second == "Russian Federation")
+      << popup->second;
 
-  run.choose_from_menu(10);  // Hotkeys
+  run.choose_from_menu(kHotKeys);
   const auto box = run.wait_message_box();
   ASSERT_TRUE(box.has_value());
   EXPECT_EQ(box->text,
@@ -95,14 +75,14 @@ TEST_F(KeysAndMenusE2E, EnglishChosenFromTheMenuIsSavedAndAnnounced) {
 
 TEST_F(KeysAndMenusE2E, FavouriteAddedFromTheMenuIsAppliedFromItsSubmenu) {
   const std::string in_use = proxy_server();
-  run.choose_from_menu(5);  // Add to favorites
+  run.choose_from_menu(kAddFavourite);
   const std::string key = kOwnKey + "\\Favorites";
   ASSERT_TRUE(wait_for([&] { return reg_string(RegRoot::LocalMachine, key, "count") == "1"; }));
   EXPECT_EQ(reg_string(RegRoot::LocalMachine, key, "0").rfind(in_use + "/", 0), 0u);
 
-  run.choose_from_menu(11);  // stop, so the favourite visibly switches back on
+  run.choose_from_menu(kStop);  // so that the favourite visibly switches back on
   ASSERT_TRUE(wait_for([] { return proxy_enable() == 0u; }));
-  run.choose_from_menu(4, {0});  // Favorites, first entry
+  run.choose_from_menu(kFavourites, {0});
   EXPECT_TRUE(wait_for([&] { return proxy_enable() == 1u && proxy_server() == in_use; }));
 }
 

@@ -2,12 +2,14 @@
 // Recording and scripted stand-ins for the platform, so that Form1 runs
 // natively and tests can see every request it makes.
 
+#include <algorithm>
 #include <deque>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -22,51 +24,43 @@
 
 namespace proxanto::testing {
 
+using test_data::kWorkedExample;
+
 // Thrown by FakeProcess::exit_now so that nothing after an exit runs.
 struct ProgramExit {};
 
-// One log that every recording fake writes to, so that tests can see the
-// order of requests across the registry, WinINet, the popup and the tray.
+// One log that the recording fakes write to, so that tests can see the order
+// of requests across the registry, WinINet, the popup and the tray.
 using Journal = std::vector<std::string>;
 
-class MemoryRegistry final : public RegistryPort {
- public:
+struct MemoryRegistry final : RegistryPort {
   using Key = std::tuple<RegRoot, std::string, std::string>;
   std::optional<RegValue> read(RegRoot root, const std::string& path,
                                const std::string& name) override {
     const auto found = values.find(key(root, path, name));
-    if (found == values.end()) return std::nullopt;
-    return found->second;
+    return found == values.end() ? std::nullopt : std::optional(found->second);
   }
   void write(RegRoot root, const std::string& path, const std::string& name,
              const RegValue& value) override {
     values[key(root, path, name)] = value;
-    writes.push_back(ascii_lower(name));
-    if (journal) journal->push_back("reg " + name);
+    journal->push_back("reg " + name);
   }
   void remove(RegRoot root, const std::string& path, const std::string& name) override {
     values.erase(key(root, path, name));
-    writes.push_back("-" + ascii_lower(name));
-    if (journal) journal->push_back("reg -" + name);
+    journal->push_back("reg -" + name);
   }
   static Key key(RegRoot root, std::string path, const std::string& name) {
     while (!path.empty() && path.back() == '\\') path.pop_back();
     return {root, ascii_lower(path), ascii_lower(name)};
   }
-  bool has(RegRoot root, const std::string& path, const std::string& name) const {
-    return values.count(key(root, path, name)) != 0;
-  }
   std::map<Key, RegValue> values;
-  std::vector<std::string> writes;  // value names in order; "-name" for a delete
   Journal* journal = nullptr;
 };
 
-class MemoryFiles final : public FileSystemPort {
- public:
+struct MemoryFiles final : FileSystemPort {
   std::optional<std::string> read_file(const std::string& path) override {
     const auto found = files.find(path);
-    if (found == files.end()) return std::nullopt;
-    return found->second;
+    return found == files.end() || unreadable ? std::nullopt : std::optional(found->second);
   }
   bool replace_file(const std::string& path, std::string_view contents) override {
     if (fail_writes) return false;
@@ -88,6 +82,7 @@ class MemoryFiles final : public FileSystemPort {
   }
   std::map<std::string, std::string> files;
   bool fail_writes = false;
+  bool unreadable = false;  // files that exist but cannot be read
 };
 
 // One InternetSetOptionW request as the system received it.
@@ -100,8 +95,7 @@ struct InternetCall {
   std::optional<std::string> server;  // nothing for a null pointer
 };
 
-class RecordingInternet final : public InternetPort {
- public:
+struct RecordingInternet final : InternetPort {
   bool set_option(std::uint32_t option, const PerConnOptionList* list) override {
     InternetCall call;
     call.option = option;
@@ -112,13 +106,11 @@ class RecordingInternet final : public InternetPort {
       for (std::uint32_t i = 0; i < list->dwOptionCount; ++i) {
         const PerConnOption& o = list->pOptions[i];
         if (o.dwOption == kPerConnFlags) call.flags = o.dwValue;
-        if (o.dwOption == kPerConnProxyServer && o.pszValue != nullptr) {
-          call.server = utf16_to_utf8(o.pszValue);
-        }
+        if (o.dwOption == kPerConnProxyServer && o.pszValue) call.server = utf16_to_utf8(o.pszValue);
       }
     }
     calls.push_back(call);
-    if (journal) journal->push_back("inet " + std::to_string(option));
+    journal->push_back("inet " + std::to_string(option));
     return option == kOptionRefresh ? refresh_result : true;
   }
   std::vector<InternetCall> calls;
@@ -130,10 +122,13 @@ struct ShownBox {
   std::string text;
   std::string title;
   unsigned style = 0;
+  bool operator==(const ShownBox&) const = default;
+  friend void PrintTo(const ShownBox& box, std::ostream* out) {
+    *out << "{\"" << box.text << "\", \"" << box.title << "\", style " << box.style << "}";
+  }
 };
 
-class ScriptedMessageBoxes final : public MessageBoxPort {
- public:
+struct ScriptedMessageBoxes final : MessageBoxPort {
   int show(const std::string& text, const std::string& title, unsigned style) override {
     shown.push_back({text, title, style});
     if (while_open) while_open();
@@ -147,16 +142,11 @@ class ScriptedMessageBoxes final : public MessageBoxPort {
   std::function<void()> while_open;  // runs as if an event came during the box
 };
 
-class RecordingTray final : public TrayPort {
- public:
+struct RecordingTray final : TrayPort {
   bool notify(std::uint32_t message, const TrayIconRecord& record) override {
     calls.push_back({message, record});
-    if (journal) journal->push_back("tray " + std::to_string(message));
-    if (refusals > 0) {
-      --refusals;
-      return false;
-    }
-    return true;
+    journal->push_back("tray " + std::to_string(message));
+    return refusals-- <= 0;
   }
   int refusals = 0;  // calls the shell refuses before it takes icons
   Journal* journal = nullptr;
@@ -167,51 +157,37 @@ class RecordingTray final : public TrayPort {
   std::vector<Call> calls;
 };
 
-class RecordingClipboard final : public ClipboardPort {
- public:
-  void set_text(const std::string& value) override {
-    text = value;
-    ++writes;
-  }
+struct RecordingClipboard final : ClipboardPort {
+  void set_text(const std::string& value) override { text = value; }
   std::string text;
-  int writes = 0;
 };
 
-class RecordingPopup final : public PopupPort {
- public:
-  void note(const std::string& what) {
-    log.push_back(what);
-    if (journal) journal->push_back("popup " + what);
-  }
+struct RecordingPopup final : PopupPort {
   void place() override {
-    note("place");
+    journal->push_back("popup place");
     exists = true;
   }
   void fade_in() override {
-    note("fade_in");
-    if (exists) shown = true;
+    journal->push_back("popup fade_in");
+    shown = exists;
   }
-  void repaint() override { note("repaint"); }
+  void repaint() override { journal->push_back("popup repaint"); }
   void set_lines(const std::string& a, const std::string& b) override {
-    note("lines");
-    txt = a;
-    txt2 = b;
+    journal->push_back("popup lines");
+    lines = a + "|" + b;
   }
   void fade_out_and_close() override {
-    note("close");
+    journal->push_back("popup close");
     exists = shown = false;
-    txt.clear();
-    txt2.clear();
+    lines.clear();
   }
-  std::vector<std::string> log;
   Journal* journal = nullptr;
   bool exists = false;
   bool shown = false;
-  std::string txt, txt2;
+  std::string lines;  // the two lines, joined by "|"
 };
 
-class RecordingTimers final : public TimerPort {
- public:
+struct RecordingTimers final : TimerPort {
   void set_enabled(TimerId id, bool enabled) override {
     state[id] = enabled;
     ++changes;
@@ -220,17 +196,14 @@ class RecordingTimers final : public TimerPort {
   int changes = 0;
 };
 
-class FakeKeyboard final : public KeyboardPort {
- public:
+struct FakeKeyboard final : KeyboardPort {
   std::int16_t key_state(int vk) override {
-    return held.count(vk) ? static_cast<std::int16_t>(0x8000 | (toggled.count(vk) ? 1 : 0))
-                          : static_cast<std::int16_t>(toggled.count(vk) ? 1 : 0);
+    return static_cast<std::int16_t>((held.count(vk) ? 0x8000 : 0) | (toggled.count(vk) ? 1 : 0));
   }
   std::set<int> held, toggled;
 };
 
-class RecordingWindow final : public MainWindowPort {
- public:
+struct RecordingWindow final : MainWindowPort {
   void show_tray_menu() override { ++menus; }
   void hide_and_foreground() override { ++foregrounds; }
   void show_about() override { ++abouts; }
@@ -239,8 +212,7 @@ class RecordingWindow final : public MainWindowPort {
   std::vector<int> filter_starts;
 };
 
-class FakeProcess final : public ProcessPort {
- public:
+struct FakeProcess final : ProcessPort {
   std::string program_folder() override { return folder; }
   [[noreturn]] void exit_now() override {
     ++exits;
@@ -250,8 +222,7 @@ class FakeProcess final : public ProcessPort {
   int exits = 0;
 };
 
-class ScriptedRandom final : public RandomPort {
- public:
+struct ScriptedRandom final : RandomPort {
   double draw() override {
     ++draws;
     if (values.empty()) return 0.0;
@@ -265,11 +236,9 @@ class ScriptedRandom final : public RandomPort {
 
 // Serves downloads from a table of URLs into MemoryFiles; any other URL
 // fails.
-class FakeDownload final : public DownloadPort {
- public:
+struct FakeDownload final : DownloadPort {
   explicit FakeDownload(MemoryFiles& files) : files_(files) {}
   bool download(const std::string& url, const std::string& path) override {
-    requests.push_back(url);
     if (while_downloading) while_downloading();
     const auto found = served.find(url);
     if (found == served.end()) return false;
@@ -277,15 +246,15 @@ class FakeDownload final : public DownloadPort {
     return true;
   }
   std::map<std::string, std::string> served;
-  std::vector<std::string> requests;
   std::function<void()> while_downloading;
 
  private:
   MemoryFiles& files_;
 };
 
-// All fakes together, and a Form1 wired to them.
+// All fakes together.
 struct TestPlatform {
+  Journal journal;
   MemoryRegistry registry;
   MemoryFiles files;
   RecordingInternet internet;
@@ -303,33 +272,71 @@ struct TestPlatform {
   Platform platform{registry, files,    internet, boxes,   strings, tray,   clipboard,
                     popup,    timers,   keyboard, window,  process, random, download};
 
-  Journal journal;
-
-  TestPlatform() {
-    registry.journal = &journal;
-    internet.journal = &journal;
-    tray.journal = &journal;
-    popup.journal = &journal;
-  }
+  TestPlatform() { registry.journal = internet.journal = tray.journal = popup.journal = &journal; }
   TestPlatform(const TestPlatform&) = delete;
   TestPlatform& operator=(const TestPlatform&) = delete;
 
   std::string ini_path() const { return process.folder + "\\ip.ini"; }
-  void set_ini(const std::string& text) { files.files[ini_path()] = text; }
+  std::string& ini() { return files.files[ini_path()]; }
+  // The entries of the journal that start with `what` ("reg", "inet", ...).
+  Journal steps(const std::string& what) const {
+    Journal out;
+    std::copy_if(journal.begin(), journal.end(), std::back_inserter(out),
+                 [&](const std::string& step) { return step.rfind(what + " ", 0) == 0; });
+    return out;
+  }
   std::string reg(RegRoot root, const std::string& path, const std::string& name) {
     return GetRegString(registry, root, path, name);
   }
-  std::optional<RegValue> raw(RegRoot root, const std::string& path, const std::string& name) {
-    return registry.read(root, path, name);
+  void save(const std::string& name, const std::string& value) {
+    SetRegString(registry, RegRoot::LocalMachine, "Software\\Marvedo\\Quillet", name, value);
   }
-  std::string proxy_server() { return reg(RegRoot::CurrentUser, kInternetSettings, "ProxyServer"); }
+  std::optional<std::string> proxy_server() {
+    if (!registry.read(RegRoot::CurrentUser, kInternetSettings, "ProxyServer")) return std::nullopt;
+    return reg(RegRoot::CurrentUser, kInternetSettings, "ProxyServer");
+  }
   std::optional<std::uint32_t> proxy_enable() {
-    const auto v = raw(RegRoot::CurrentUser, kInternetSettings, "ProxyEnable");
+    const auto v = registry.read(RegRoot::CurrentUser, kInternetSettings, "ProxyEnable");
     if (!v || v->type != kRegDword || v->data.size() != 4) return std::nullopt;
-    return v->data[0] | (v->data[1] << 8) | (v->data[2] << 16) | (static_cast<std::uint32_t>(v->data[3]) << 24);
+    return v->data[0] | (v->data[1] << 8) | (v->data[2] << 16) |
+           (static_cast<std::uint32_t>(v->data[3]) << 24);
   }
+  // After the exit sequence: no proxy server and the proxy switched off.
+  bool proxy_reset() { return !proxy_server() && proxy_enable() == 0u; }
 };
 
-using test_data::kWorkedExample;
+// A Form1 on the fakes.
+struct Program {
+  TestPlatform os;
+  Form1 form{os.platform};
+
+  // Runs a step; true when it ended the program.
+  bool ends(const std::function<void()>& step) {
+    try {
+      step();
+    } catch (const ProgramExit&) {
+      return true;
+    }
+    return false;
+  }
+  // Starts the program on a database; true when start-up ended it.
+  bool start(const std::string& ini = kWorkedExample) {
+    os.ini() = ini;
+    return ends([this] { form.Form_Load(); });
+  }
+  // The tables and paths of start-up, without loading anything.
+  void prepare() {
+    form.Hkey = "Software\\Marvedo\\Quillet";
+    form.ini_path = os.ini_path();
+    form.ARR_EN = english_country_names();
+    form.ARR_CS = czech_country_names();
+  }
+  // The entry numbers of the loaded proxies.
+  std::vector<int> entries() const {
+    std::vector<int> out;
+    for (const auto& r : form.ip_list) out.push_back(r.entry);
+    return out;
+  }
+};
 
 }  // namespace proxanto::testing

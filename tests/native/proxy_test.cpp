@@ -1,28 +1,24 @@
-#include <gtest/gtest.h>
-
-#include "fakes.h"
+#include "form_test.h"
 
 namespace proxanto::testing {
 namespace {
 
-class Switching : public ::testing::Test {
+class Switching : public FormTest {
  protected:
   void SetUp() override {
-    os.set_ini(kWorkedExample);
     os.random.values = {0.0};
-    form.Form_Load();
+    ASSERT_FALSE(start());
+    forget();
+  }
+  void forget() {
+    os.journal.clear();
     os.internet.calls.clear();
-    os.registry.writes.clear();
-    os.popup.log.clear();
-    os.tray.calls.clear();
   }
   std::vector<std::uint32_t> options() const {
     std::vector<std::uint32_t> out;
     for (const auto& c : os.internet.calls) out.push_back(c.option);
     return out;
   }
-  TestPlatform os;
-  Form1 form{os.platform};
 };
 
 TEST_F(Switching, TheFiveActionsKeepTheirOrderOfRegistryAndWinInetSteps) {
@@ -32,8 +28,6 @@ TEST_F(Switching, TheFiveActionsKeepTheirOrderOfRegistryAndWinInetSteps) {
     EXPECT_EQ(os.journal, steps) << action;
     os.journal.clear();
   };
-  os.journal.clear();
-
   form.proxy();
   expect("apply", {"popup place", "reg ProxyServer", "reg ProxyEnable", "inet 75", "inet 39",
                    "inet 37"});
@@ -66,54 +60,39 @@ TEST_F(Switching, SetProxySendsFlagsAndServerThenAsksClientsToReload) {
   EXPECT_EQ(form.proxy_options[2].dwOption, kPerConnProxyBypass);
   EXPECT_EQ(form.proxy_options[2].pszValue, nullptr);
 
-  os.internet.calls.clear();
-  form.SetProxy(false, "");
+  forget();
+  os.internet.refresh_result = false;
+  EXPECT_FALSE(form.SetProxy(false, "")) << "the result of the refresh, the last call";
   EXPECT_EQ(os.internet.calls[0].flags, 5u);
   EXPECT_FALSE(os.internet.calls[0].server.has_value());
   EXPECT_EQ(os.internet.calls[0].option_count, 2u);
 }
 
-TEST_F(Switching, SetProxyReportsTheRefreshResultOnly) {
-  os.internet.refresh_result = false;
-  EXPECT_FALSE(form.SetProxy(true, "a:1"));
-}
-
-TEST_F(Switching, RandomChangeUsesTheIntegerPartOfCountTimesR) {
-  struct Case {
+TEST_F(Switching, RandomChangeAppliesTheEntryAtTheIntegerPartOfCountTimesR) {
+  const struct {
     double r;
     int index;
-  } cases[] = {{0.0, 0}, {0.999, 3}, {0.5, 2}, {0.26, 1}, {0.9999999999999999, 3}};
-  for (const Case& c : cases) {
+    const char *cs, *en;
+  } cases[] = {{0.0, 0, "Spojené Státy", "United States"},
+               {0.5, 2, "Ruská Federace", "Russian Federation"},
+               {0.26, 1, "Spojené Státy", "United States"},
+               {0.999, 3, "Spojené Státy", "United States"},
+               {0.9999999999999999, 3, "Spojené Státy", "United States"}};  // the same again
+  for (const auto& c : cases) {
     os.random.values = {c.r};
-    form.proxy();
+    form.chPROX_Click();
     EXPECT_EQ(form.rnd_index, c.index) << c.r;
     EXPECT_EQ(form.current_index, c.index);
     EXPECT_EQ(form.current_key, std::to_string(c.index));
     EXPECT_EQ(form.current_ip, form.ip_list[static_cast<std::size_t>(c.index)].address());
+    EXPECT_EQ(std::string(form.country_cs) + "/" + form.country_en, std::string(c.cs) + "/" + c.en);
+    EXPECT_EQ(os.steps("reg"), (Journal{"reg ProxyServer", "reg ProxyEnable"})) << c.r;
+    EXPECT_EQ(os.proxy_server(), form.current_ip);
+    EXPECT_EQ(os.proxy_enable(), 1u);
+    EXPECT_EQ(os.internet.calls.at(0).server, form.current_ip);
+    EXPECT_EQ(form.menu("st").tag, "0");
+    forget();
   }
-}
-
-TEST_F(Switching, RandomChangeAppliesInOrderAndRecordsBothCountryNames) {
-  os.random.values = {0.6};  // position 2: entry 3, Russia
-  form.chPROX_Click();
-  EXPECT_EQ(form.current_ip, "192.0.2.200:8000");
-  EXPECT_EQ(form.country_cs, "Ruská Federace");
-  EXPECT_EQ(form.country_en, "Russian Federation");
-  EXPECT_EQ(os.registry.writes, (std::vector<std::string>{"proxyserver", "proxyenable"}));
-  EXPECT_EQ(os.proxy_server(), "192.0.2.200:8000");
-  EXPECT_EQ(os.proxy_enable(), 1u);
-  EXPECT_EQ(options(), (std::vector<std::uint32_t>{75, 39, 37}));
-  EXPECT_EQ(os.internet.calls[0].server, "192.0.2.200:8000");
-  EXPECT_EQ(os.popup.log.front(), "place");
-  EXPECT_EQ(form.menu("st").tag, "0");
-}
-
-TEST_F(Switching, SameProxyTwiceIsAppliedTwice) {
-  os.random.values = {0.1, 0.1};
-  form.proxy();
-  form.proxy();
-  EXPECT_EQ(options().size(), 6u);
-  EXPECT_EQ(os.registry.writes.size(), 4u);
 }
 
 TEST_F(Switching, ChoiceFromTheIpMenuAppliesTheTaggedProxy) {
@@ -129,84 +108,68 @@ TEST_F(Switching, ChoiceFromTheIpMenuAppliesTheTaggedProxy) {
   EXPECT_EQ(form.current_ip, "10.0.0.1:80");
   EXPECT_EQ(form.current_index, 7);
   EXPECT_EQ(form.current_key, "7");
-  EXPECT_EQ(form.country_cs, "Írán");
-  EXPECT_EQ(form.country_en, "Iran");
+  EXPECT_EQ(form.country_cs + "/" + form.country_en, "Írán/Iran");
 }
 
 TEST_F(Switching, StopThenContinueRestoresTheSameProxy) {
   const std::string in_use = form.current_ip;
   form.st_Click();
-  EXPECT_EQ(form.menu("st").tag, "1");
+  EXPECT_TRUE(form.anonymity_stopped());
   EXPECT_EQ(form.menu("st").caption, "Pokračovat v anonymizaci");
   EXPECT_FALSE(form.menu("cop").enabled);
   EXPECT_FALSE(form.menu("block").enabled);
   EXPECT_EQ(form.menu("ACTIVE_IP").caption, "Žádná IP adresa");
-  EXPECT_EQ(os.registry.writes, (std::vector<std::string>{"-proxyserver", "proxyenable"}));
-  EXPECT_EQ(os.proxy_enable(), 0u);
+  EXPECT_TRUE(os.proxy_reset());
   EXPECT_EQ(os.internet.calls[0].flags, 5u);
-  EXPECT_EQ(os.popup.txt, "Anonymizace");
-  EXPECT_EQ(os.popup.txt2, "byla přerušena");
+  EXPECT_EQ(os.popup.lines, "Anonymizace|byla přerušena");
   EXPECT_EQ(os.tray.calls.back().record.szTip.substr(0, 9), std::string("Proxanto") + '\0');
   EXPECT_EQ(form.current_ip, in_use);
 
-  os.registry.writes.clear();
-  os.internet.calls.clear();
+  forget();
   form.st_Click();
-  EXPECT_EQ(form.menu("st").tag, "0");
+  EXPECT_FALSE(form.anonymity_stopped());
   EXPECT_TRUE(form.menu("cop").enabled);
   // Continue writes no registry value: they stay reset until the next change.
-  EXPECT_TRUE(os.registry.writes.empty());
+  EXPECT_TRUE(os.steps("reg").empty());
   EXPECT_EQ(os.internet.calls[0].flags, 0xFFFFFFFFu);
   EXPECT_EQ(os.internet.calls[0].server, in_use);
-  EXPECT_EQ(os.popup.txt, in_use);
-}
+  EXPECT_EQ(os.popup.lines.substr(0, in_use.size() + 1), in_use + "|");
 
-TEST_F(Switching, StopTwiceRepeatsEverything) {
-  form.st_Click();
-  form.stop_proxy();
-  EXPECT_EQ(form.menu("st").tag, "1");
-  EXPECT_EQ(options().size(), 6u);
-}
-
-TEST_F(Switching, StopInEnglish) {
+  // Stopping twice repeats everything.
+  forget();
   form.LNG_INT = 100;
   form.st_Click();
-  EXPECT_EQ(os.popup.txt, "Anonymity");
-  EXPECT_EQ(os.popup.txt2, "was canceled");
+  form.stop_proxy();
+  EXPECT_TRUE(form.anonymity_stopped());
+  EXPECT_EQ(options().size(), 6u);
+  EXPECT_EQ(os.popup.lines, "Anonymity|was canceled");
   EXPECT_EQ(form.menu("ACTIVE_IP").caption, "No IP Address");
 }
 
 TEST_F(Switching, RestoreKeepsTheLastProxyShownAndOffersContinue) {
   form.proxy();
   const std::string active = form.menu("ACTIVE_IP").caption;
-  const std::size_t tray_calls = os.tray.calls.size();
-  os.registry.writes.clear();
-  os.internet.calls.clear();
-  os.popup.log.clear();
+  forget();
   form.menu_click("obnovit", 0);
-  EXPECT_EQ(os.registry.writes, (std::vector<std::string>{"-proxyserver", "proxyenable"}));
-  EXPECT_EQ(os.popup.log.front(), "place");
+  EXPECT_EQ(os.steps("tray"), Journal{}) << "the tooltip keeps the last proxy";
   EXPECT_EQ(os.internet.calls[0].flags, 5u);
   EXPECT_EQ(form.menu("ACTIVE_IP").caption, active);
-  EXPECT_EQ(os.tray.calls.size(), tray_calls);
   EXPECT_EQ(form.menu("st").caption, "Pokračovat v anonymizaci");
-  EXPECT_EQ(os.popup.txt, "Nastavení:");
-  EXPECT_EQ(os.popup.txt2, "Výchozí nastavení");
+  EXPECT_EQ(os.popup.lines, "Nastavení:|Výchozí nastavení");
 
   form.st_Click();
   EXPECT_EQ(os.internet.calls.back().option, 37u);
   EXPECT_EQ(os.internet.calls[3].server, form.current_ip);
 }
 
-TEST_F(Switching, ContinueWithNothingAppliedBeforeDoesNothing) {
-  TestPlatform fresh;
-  Form1 idle{fresh.platform};
-  idle.ARR_CS = czech_country_names();
-  idle.obnovit_Click();
-  fresh.internet.calls.clear();
-  idle.st_Click();
-  EXPECT_TRUE(fresh.internet.calls.empty());
-  EXPECT_EQ(idle.menu("st").tag, "1");
+TEST(SwitchingIdle, ContinueWithNothingAppliedBeforeDoesNothing) {
+  Program p;
+  p.prepare();
+  p.form.obnovit_Click();
+  p.os.internet.calls.clear();
+  p.form.st_Click();
+  EXPECT_TRUE(p.os.internet.calls.empty());
+  EXPECT_TRUE(p.form.anonymity_stopped());
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 #pragma once
-// Profile files with lookups and the results the platform's profile functions
-// give for them. The native tests hold our reader and writer to these
-// results; the Windows test program checks both against the real functions.
+// Profile files with lookups and writes, and the results the platform's
+// profile functions give for them: the Windows test program holds both the
+// platform and our reader and writer to them.
 
 #include "shared/worked_example.h"
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace proxanto::test_support {
@@ -120,42 +121,28 @@ inline std::vector<ProfileStringCase> profile_string_cases() {
 }
 
 inline std::vector<ProfileIntCase> profile_int_cases() {
-  const auto file = [](const std::string& value) { return "[IP]\r\nn=" + value + "\r\n"; };
-  return {
-      {"plain", file("6"), "n", 77, 6},
-      {"leading zero", file("08"), "n", 77, 8},
-      {"digits then letters", file("8x"), "n", 77, 8},
-      {"negative", file("-3"), "n", 77, -3},
-      {"plus sign", file("+4"), "n", 77, 4},
-      {"zero", file("0"), "n", 77, 0},
-      {"letters", file("abc"), "n", 77, 0},
-      {"letter first", file("x1"), "n", 77, 0},
-      {"empty value gives the default", file(""), "n", 77, 77},
-      {"empty quotes give the default", file("\"\""), "n", 77, 77},
-      {"missing key gives the default", file("1"), "m", 77, 77},
+  // Values of key n, read with the default 77: signs, blanks, quotes, the
+  // platform's prefixes 0x, 0b and 0o, and 32-bit wrapping.
+  const std::pair<std::string, int> values[] = {
+      {"6", 6},        {"08", 8},       {"8x", 8},         {"-3", -3},        {"+4", 4},
+      {"0", 0},        {"abc", 0},      {"x1", 0},         {"", 77},          {"\"\"", 77},
+      {"\"12\"", 12},  {"\" 7\"", 7},   {"\"\x01\x02 7\"", 7}, {"- 5", 0},       {"+-5", 0},
+      {"1 2", 1},      {"0x10", 16},    {"0X10", 0},       {"-0x10", -16},    {"0x", 0},
+      {"0b11", 3},     {"0b12", 1},     {"0o17", 15},      {"4294967297", 1}, {"2147483647", 2147483647},
+      {"2147483648", -2147483647 - 1},  {"-2147483649", 2147483647},
+      {"000000000000000000000000000012345", 1},  // read through 29 characters
+  };
+  std::vector<ProfileIntCase> cases = {
+      {"missing key gives the default", "[IP]\r\nn=1\r\n", "m", 77, 77},
       {"key without value gives the default", "[IP]\r\nn\r\n", "n", 77, 77},
       {"missing section gives the default", "[X]\r\nn=1\r\n", "n", -5, -5},
-      {"quoted number", file("\"12\""), "n", 77, 12},
-      {"blank inside quotes", file("\" 7\""), "n", 77, 7},
-      {"controls inside quotes skipped", file("\"\x01\x02 7\""), "n", 77, 7},
-      {"sign then blank", file("- 5"), "n", 77, 0},
-      {"two signs", file("+-5"), "n", 77, 0},
-      {"stops at a blank", file("1 2"), "n", 77, 1},
-      {"hexadecimal", file("0x10"), "n", 77, 16},
-      {"capital X is no prefix", file("0X10"), "n", 77, 0},
-      {"negative hexadecimal", file("-0x10"), "n", 77, -16},
-      {"prefix without digits", file("0x"), "n", 77, 0},
-      {"binary", file("0b11"), "n", 77, 3},
-      {"binary stops at 2", file("0b12"), "n", 77, 1},
-      {"octal", file("0o17"), "n", 77, 15},
-      {"wraps at 32 bits", file("4294967297"), "n", 77, 1},
-      {"largest", file("2147483647"), "n", 77, 2147483647},
-      {"one past the largest", file("2147483648"), "n", 77, -2147483647 - 1},
-      {"wraps below the smallest", file("-2147483649"), "n", 77, 2147483647},
-      {"read through 29 characters", file("000000000000000000000000000012345"), "n", 77, 1},
       {"block mark 1", loader_example_file(), "1_block", 0, 1},
       {"count", loader_example_file(), "COUNT", 0, 6},
   };
+  for (const auto& [value, expected] : values) {
+    cases.push_back({"n=" + value, "[IP]\r\nn=" + value + "\r\n", "n", 77, expected});
+  }
+  return cases;
 }
 
 inline std::vector<ProfileWriteCase> profile_write_cases() {
@@ -200,6 +187,8 @@ inline std::vector<ProfileWriteCase> profile_write_cases() {
       {"new section after a BOM alone", bom, "IP", "7_block", "1", bom + "[IP]\r\n7_block=1\r\n"},
       {"semicolon lines kept", ";c\r\n[IP]\r\n", "IP", "7_block", "1",
        ";c\r\n[IP]\r\n7_block=1\r\n"},
+      {"block mark of the example", loader_example_file(), "IP", "2_block", "1",
+       loader_example_file() + "2_block=1\r\n"},
   };
 }
 

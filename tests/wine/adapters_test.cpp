@@ -28,64 +28,42 @@ TEST(StringTableResource, HoldsEveryMessageExactlyAsTheBuiltInTable) {
   EXPECT_EQ(strings.load(999), "");
 }
 
-// What WinINet holds for the default connection now.
-struct ConnectionProxy {
-  DWORD flags = 0;
-  std::string server;
-};
-
-ConnectionProxy query_connection() {
+// What WinINet holds for the default connection now: flags and server.
+std::pair<DWORD, std::string> connection_proxy() {
   INTERNET_PER_CONN_OPTIONW options[2] = {};
   options[0].dwOption = INTERNET_PER_CONN_FLAGS;
   options[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
-  INTERNET_PER_CONN_OPTION_LISTW list = {};
-  list.dwSize = sizeof(list);
-  list.dwOptionCount = 2;
-  list.pOptions = options;
+  INTERNET_PER_CONN_OPTION_LISTW list = {sizeof(list), nullptr, 2, 0, options};
   DWORD size = sizeof(list);
-  ConnectionProxy result;
+  std::pair<DWORD, std::string> result;
   if (InternetQueryOptionW(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size)) {
-    result.flags = options[0].Value.dwValue;
+    result.first = options[0].Value.dwValue;
     if (options[1].Value.pszValue != nullptr) {
-      result.server = narrow(options[1].Value.pszValue);
+      result.second = narrow(options[1].Value.pszValue);
       GlobalFree(options[1].Value.pszValue);
     }
   }
   return result;
 }
 
-class SystemProxy : public ::testing::Test {
- protected:
-  void TearDown() override {
-    form.SetProxy(false, "");
-    DeleteRegValue(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer");
-    DeleteRegValue(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable");
-  }
+TEST(SystemProxy, SetProxyHandsTheServerToTheDefaultConnection) {
   NullPorts unused;
   Win32Registry registry;
   Win32Internet internet;
   Platform platform{registry, unused, internet, unused, unused, unused, unused,
                     unused,   unused, unused,   unused, unused, unused, unused};
   Form1 form{platform};
-};
-
-TEST_F(SystemProxy, SetProxyHandsTheServerToTheDefaultConnection) {
   form.SetProxy(true, "192.0.2.9:3128");
-  ConnectionProxy now = query_connection();
-  EXPECT_EQ(now.server, "192.0.2.9:3128");
-  EXPECT_NE(now.flags & PROXY_TYPE_PROXY, 0u);
-
-  form.SetProxy(false, "");
-  now = query_connection();
-  EXPECT_EQ(now.flags & PROXY_TYPE_PROXY, 0u);
-  EXPECT_NE(now.flags & PROXY_TYPE_DIRECT, 0u);
-}
-
-TEST_F(SystemProxy, RefreshResultIsWhatSetProxyReports) {
-  // The result is only the refresh request's; nothing in the program uses it.
+  const auto [on_flags, server] = connection_proxy();
+  EXPECT_EQ(server, "192.0.2.9:3128");
+  EXPECT_NE(on_flags & PROXY_TYPE_PROXY, 0u);
+  // It reports the result of the refresh request alone, which nothing uses.
   DWORD zero = 0;
-  const bool refresh = InternetSetOptionW(nullptr, INTERNET_OPTION_REFRESH, &zero, 0) != FALSE;
-  EXPECT_EQ(form.SetProxy(true, "192.0.2.9:3128"), refresh);
+  const bool reported = form.SetProxy(false, "");
+  EXPECT_EQ(reported, InternetSetOptionW(nullptr, INTERNET_OPTION_REFRESH, &zero, 0) != FALSE);
+  const DWORD off_flags = connection_proxy().first;
+  EXPECT_EQ(off_flags & PROXY_TYPE_PROXY, 0u);
+  EXPECT_NE(off_flags & PROXY_TYPE_DIRECT, 0u);
 }
 
 TEST(TrayMenuRendering, FollowsTheModelItemByItem) {
@@ -154,46 +132,12 @@ TEST(TrayMenuRendering, LongProxyListsAreGroupedInBlocks) {
   }
 }
 
-TEST(Clipboard, HoldsExactlyTheTextPut) {
-  HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                               nullptr, nullptr);
-  Win32Clipboard clipboard(owner);
-  clipboard.set_text("192.0.2.10:8080");
-  ASSERT_TRUE(OpenClipboard(nullptr));
-  HANDLE data = GetClipboardData(CF_UNICODETEXT);
-  ASSERT_NE(data, nullptr);
-  EXPECT_EQ(narrow(static_cast<const wchar_t*>(GlobalLock(data))), "192.0.2.10:8080");
-  GlobalUnlock(data);
-  CloseClipboard();
-  DestroyWindow(owner);
-}
-
 TEST(Process, ProgramFolderIsTheExecutablesFolder) {
   Win32Process process;
   const std::string folder = process.program_folder();
   ASSERT_FALSE(folder.empty());
   const std::string exe = AddBackslash(folder) + "proxanto_wine_tests.exe";
   EXPECT_NE(GetFileAttributesW(widen(exe).c_str()), INVALID_FILE_ATTRIBUTES) << exe;
-}
-
-}  // namespace
-}  // namespace proxanto::win
-
-namespace proxanto::win {
-namespace {
-
-TEST(Keyboard, ReadsTheGlobalStateOfKeysPressedAnywhere) {
-  Win32Keyboard keyboard;
-  constexpr WORD kKey = VK_F13;  // a key no one else is pressing
-  EXPECT_EQ(keyboard.key_state(kKey) & 0x8000, 0);
-  INPUT input = {};
-  input.type = INPUT_KEYBOARD;
-  input.ki.wVk = kKey;
-  SendInput(1, &input, sizeof(input));
-  EXPECT_NE(keyboard.key_state(kKey) & 0x8000, 0);
-  input.ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(1, &input, sizeof(input));
-  EXPECT_EQ(keyboard.key_state(kKey) & 0x8000, 0);
 }
 
 }  // namespace

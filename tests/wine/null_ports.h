@@ -5,12 +5,13 @@
 #include <cstdlib>
 
 #include "app/ports.h"
+#include "shared/worked_example.h"
 
 namespace proxanto::win {
 
-struct NullPorts final : MessageBoxPort, StringTablePort, TrayPort, ClipboardPort, PopupPort,
-                         TimerPort, KeyboardPort, MainWindowPort, ProcessPort, RandomPort,
-                         FileSystemPort, DownloadPort {
+struct NullPorts : MessageBoxPort, StringTablePort, TrayPort, ClipboardPort, PopupPort, TimerPort,
+                   KeyboardPort, MainWindowPort, ProcessPort, RandomPort, FileSystemPort,
+                   DownloadPort, InternetPort {
   int show(const std::string&, const std::string&, unsigned) override { return 0; }
   std::string load(int) override { return {}; }
   bool notify(std::uint32_t, const TrayIconRecord&) override { return false; }
@@ -36,6 +37,16 @@ struct NullPorts final : MessageBoxPort, StringTablePort, TrayPort, ClipboardPor
   bool copy_file(const std::string&, const std::string&) override { return false; }
   bool rename_file(const std::string&, const std::string&) override { return false; }
   bool remove_file(const std::string&) override { return false; }
+  bool set_option(std::uint32_t, const PerConnOptionList*) override { return true; }
+};
+
+// The loader's worked example is the only file there is: entries 0, 2 and 5
+// in the United States (8), entry 3 in the Russian Federation (24), entry 1
+// blocked.
+struct WorkedExampleFiles final : NullPorts {
+  std::optional<std::string> read_file(const std::string&) override {
+    return test_data::kWorkedExample;
+  }
 };
 
 }  // namespace proxanto::win

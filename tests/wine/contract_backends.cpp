@@ -1,5 +1,5 @@
-// The registry contract over the system registry, in keys of the tests' own
-// that are deleted again after each test.
+// The contracts over the system: the registry, in keys of the tests' own
+// that are deleted again after each test, and the Win32 file system.
 
 #include <windows.h>
 
@@ -7,7 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "shared/registry_contract.h"
+#include "shared/contracts.h"
+#include "win/file_system_win.h"
 #include "win/registry_win.h"
 #include "win/win_util.h"
 
@@ -40,9 +41,9 @@ std::optional<std::size_t> count_process_handles() {
   constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004L);
 
   const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  if (!ntdll) return std::nullopt;
-  const auto query = reinterpret_cast<Query>(
-      reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQuerySystemInformation")));
+  const auto query = ntdll ? reinterpret_cast<Query>(reinterpret_cast<void*>(
+                                 GetProcAddress(ntdll, "NtQuerySystemInformation")))
+                           : nullptr;
   if (!query) return std::nullopt;
   std::vector<std::uint8_t> buffer(1 << 16);
   LONG status = kInfoLengthMismatch;
@@ -56,9 +57,7 @@ std::optional<std::size_t> count_process_handles() {
   const auto* table = reinterpret_cast<const Table*>(buffer.data());
   const ULONG_PTR self = GetCurrentProcessId();
   std::size_t count = 0;
-  for (ULONG_PTR i = 0; i < table->count; ++i) {
-    if (table->entries[i].process_id == self) ++count;
-  }
+  for (ULONG_PTR i = 0; i < table->count; ++i) count += table->entries[i].process_id == self;
   return count;
 }
 
@@ -74,7 +73,6 @@ class Win32RegistryBackend final : public RegistryTestBackend {
       RegDeleteKeyW(root, kTestParent);
     }
   }
-
   RegistryPort& port() override { return registry_; }
   const std::string& base_path() const override { return base_; }
   bool key_exists(RegRoot root, const std::string& path) override {
@@ -91,6 +89,10 @@ class Win32RegistryBackend final : public RegistryTestBackend {
 
 std::unique_ptr<RegistryTestBackend> make_registry_test_backend() {
   return std::make_unique<Win32RegistryBackend>();
+}
+
+std::unique_ptr<FileSystemPort> make_test_file_system() {
+  return std::make_unique<win::Win32FileSystem>();
 }
 
 }  // namespace proxanto::test_support
