@@ -77,34 +77,33 @@ std::optional<int> Form1::active_filter() const {
 }
 
 void Form1::menu_click(const std::string& name, int index) {
-  if (name == "chPROX") {
-    chPROX_Click();
-  } else if (name == "nabIP") {
-    nabIP_Click(index);
-  } else if (name == "cop") {
-    cop_Click();
-  } else if (name == "block") {
-    block_Click();
-  } else if (name == "st") {
-    st_Click();
-  } else if (name == "obnovit") {
-    obnovit_Click();
-  } else if (name == "ab") {
-    ab_Click();
-  } else if (name == "en") {
-    en_Click();
-  } else if (name == "hotkeys") {
-    hotkeys_Click();
-  } else if (name == "lngLIST") {
-    lngLIST_Click(index);
-  } else if (name == "favadd") {
-    favadd_Click();
-  } else if (name == "favIPsmenu") {
-    favIPsmenu_Click(index);
-  } else if (name == "filter") {
-    filter_Click();
-  } else if (name == "upd") {
-    upd_Click();
+  using Handler = void (Form1::*)();
+  using ArrayHandler = void (Form1::*)(int);
+  static constexpr struct {
+    const char* name;
+    Handler handler;
+  } kItems[] = {
+      {"chPROX", &Form1::chPROX_Click}, {"cop", &Form1::cop_Click},
+      {"block", &Form1::block_Click},   {"st", &Form1::st_Click},
+      {"obnovit", &Form1::obnovit_Click}, {"ab", &Form1::ab_Click},
+      {"en", &Form1::en_Click},         {"hotkeys", &Form1::hotkeys_Click},
+      {"favadd", &Form1::favadd_Click}, {"filter", &Form1::filter_Click},
+      {"upd", &Form1::upd_Click},
+  };
+  // Control arrays: the handler takes the index of the clicked item.
+  static constexpr struct {
+    const char* name;
+    ArrayHandler handler;
+  } kArrays[] = {
+      {"nabIP", &Form1::nabIP_Click},
+      {"lngLIST", &Form1::lngLIST_Click},
+      {"favIPsmenu", &Form1::favIPsmenu_Click},
+  };
+  for (const auto& item : kItems) {
+    if (name == item.name) return (this->*item.handler)();
+  }
+  for (const auto& array : kArrays) {
+    if (name == array.name) return (this->*array.handler)(index);
   }
 }
 
