@@ -13,6 +13,23 @@ const MenuItem* MenuItem::child(std::string_view child_name, int child_index) co
   return const_cast<MenuItem*>(this)->child(child_name, child_index);
 }
 
+void reset_menu_array(std::vector<MenuItem>& items, const std::string& placeholder) {
+  items.resize(1);
+  items[0].caption = placeholder;
+  items[0].tag.clear();
+  items[0].enabled = false;
+}
+
+MenuItem& menu_array_item(std::vector<MenuItem>& items, const std::string& name, int index) {
+  if (index > 0) {
+    MenuItem created;
+    created.name = name;
+    created.index = index;
+    items.push_back(std::move(created));
+  }
+  return items.back();
+}
+
 namespace {
 
 MenuItem entry(std::string name, std::string caption, bool enabled = true) {

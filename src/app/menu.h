@@ -29,4 +29,12 @@ struct MenuItem {
 // The tray menu as designed: the root `item` with its twenty children.
 MenuItem design_tray_menu();
 
+// A control array emptied down to its item 0, which shows `placeholder`,
+// disabled and without a tag.
+void reset_menu_array(std::vector<MenuItem>& items, const std::string& placeholder);
+
+// Item `index` of a control array filled in order: item 0 exists already,
+// each later one is created at the end.
+MenuItem& menu_array_item(std::vector<MenuItem>& items, const std::string& name, int index);
+
 }  // namespace proxanto

@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "database/countries.h"
 
 namespace proxanto {
 
@@ -29,9 +30,7 @@ void Form1::zpravicky() {
   menu("st").caption = message(6);
   menu("st").tag = "0";
   current_country = LNG_INT == 0 ? country_cs : country_en;
-  menu("ACTIVE_IP").caption =
-      current_country.empty() ? "IP: " + current_ip
-                              : "IP: " + current_ip + " (" + current_country + ")";
+  menu("ACTIVE_IP").caption = "IP: " + with_country(current_ip, current_country);
   os_.popup.fade_in();
   os_.popup.repaint();
   zprava(current_ip, current_country);

@@ -43,4 +43,8 @@ std::string country_name(const std::vector<std::string>& names, std::string_view
   return names[static_cast<std::size_t>(*id)];
 }
 
+std::string with_country(const std::string& address, const std::string& name) {
+  return name.empty() ? address : address + " (" + name + ")";
+}
+
 }  // namespace proxanto

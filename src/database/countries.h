@@ -24,4 +24,7 @@ std::optional<int> country_id(std::string_view text);
 // is no country.
 std::string country_name(const std::vector<std::string>& names, std::string_view id_text);
 
+// "address (country)", or the address alone when the country has no name.
+std::string with_country(const std::string& address, const std::string& name);
+
 }  // namespace proxanto

@@ -22,14 +22,10 @@ int stored_count(const std::string& text) {
 
 void Form1::oblibene_ip() {
   std::vector<MenuItem>& items = menu("favIPs").children;
-  items.resize(1);
+  reset_menu_array(items, message(8));
   const std::string key = favorites_key(Hkey);
   const int count =
       stored_count(GetRegString(os_.registry, RegRoot::LocalMachine, key, "count"));
-
-  items[0].caption = message(8);
-  items[0].tag.clear();
-  items[0].enabled = false;
   const auto& names = LNG_INT == 0 ? ARR_CS : ARR_EN;
   for (int i = 0; i < count; ++i) {
     std::string text = GetRegString(os_.registry, RegRoot::LocalMachine, key, std::to_string(i));
@@ -37,16 +33,8 @@ void Form1::oblibene_ip() {
     const std::vector<std::string> parts = split(text, '/');
     const std::string& address = parts[0];
     const std::string country = parts.size() > 1 ? parts[1] : std::string();
-    if (i > 0) {
-      MenuItem created;
-      created.name = "favIPsmenu";
-      created.index = i;
-      items.push_back(std::move(created));
-    }
-    MenuItem& entry = items.back();
-    const std::string name = country_name(names, country);
-    // A favourite whose country is unknown shows its address alone.
-    entry.caption = name.empty() ? address : address + " (" + name + ")";
+    MenuItem& entry = menu_array_item(items, "favIPsmenu", i);
+    entry.caption = with_country(address, country_name(names, country));
     entry.tag = address + "/" + country;
     entry.visible = true;
     entry.enabled = true;
