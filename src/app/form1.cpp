@@ -39,8 +39,10 @@ void Form1::Form_Load() {
 
   // The hot keys are polled from the start; ticks come once start-up waits.
   os_.timers.set_enabled(TimerId::Timer1, true);
-  nacti_ip(0);
+  // The saved language comes first, so that the first prompt, popup and
+  // menu speak it.
   lng();
+  nacti_ip(0);
   tray();
   oblibene_ip();
 }
@@ -99,6 +101,7 @@ void Form1::menu_click(const std::string& name, int index) {
       {"lngLIST", &Form1::lngLIST_Click},
       {"favIPsmenu", &Form1::favIPsmenu_Click},
   };
+  if (!loads_allowed() && (name == "block" || name == "filter" || name == "upd")) return;
   for (const auto& item : kItems) {
     if (name == item.name) return (this->*item.handler)();
   }

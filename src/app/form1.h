@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/menu.h"
@@ -126,10 +127,35 @@ class Form1 {
   // The anonymity flag, the tag of `st`: "0" while a proxy is in use.
   bool anonymity_stopped() const;
   MenuItem& menu(const std::string& name);
+  // False while a load's prompt is open: the commands that start another
+  // load (block, filter, update) wait until it is answered.
+  bool loads_allowed() const { return loads_held_ == 0; }
 
  private:
+  // Holds back the commands that start a load while it lives (a load's
+  // prompt is open): another load would nest a second prompt inside the
+  // first, whose answer would then act on a list it never saw.
+  class LoadHold {
+   public:
+    explicit LoadHold(Form1& form) : form_(form) { form_.hold_loads(true); }
+    ~LoadHold() { form_.hold_loads(false); }
+    LoadHold(const LoadHold&) = delete;
+    LoadHold& operator=(const LoadHold&) = delete;
+
+   private:
+    Form1& form_;
+  };
+
   void apply_proxy(const std::string& address);
+  // Applies the proxy in use again, in the registry and WinINet alike.
+  void resume();
+  // Menus, popup and tooltip of the stopped state.
+  void announce_stopped();
+  // Enables or disables the commands that need a proxy in use.
+  void set_proxy_items(bool in_use);
+  void hold_loads(bool hold);
   void set_tooltip(const std::string& text);
+  std::string proxy_tooltip() const;
   void empty_result(int par);
   void add_tray_icon();
   void clear_ip_menu();
@@ -140,7 +166,13 @@ class Form1 {
   bool clearing_filter_ = false; // inside the reload after an empty filtered result
   bool tray_added_ = false;    // the icon belongs in the tray from start-up on
   bool tray_retrying_ = false;  // the shell refused it; the retry timer runs
+  int loads_held_ = 0;          // prompts of loads that are open
 };
+
+// The proxies a database yields: its entries that are there, not blocked
+// and, with a filter, of that country. The loader and the update's check of
+// a download share it.
+std::vector<ProxyRecord> load_records(std::string_view database, std::optional<int> filter);
 
 // The path unchanged when it ends in a backslash, otherwise with one added.
 std::string AddBackslash(const std::string& path);

@@ -30,6 +30,12 @@ MenuItem& menu_array_item(std::vector<MenuItem>& items, const std::string& name,
   return items.back();
 }
 
+std::size_t menu_group_size(std::size_t count, std::size_t limit) {
+  std::size_t group = 1;
+  while ((count + group - 1) / group > limit) group *= limit;
+  return group;
+}
+
 namespace {
 
 MenuItem entry(std::string name, std::string caption, bool enabled = true) {

@@ -2,6 +2,7 @@
 // The tray menu as plain data. Form1 owns the tree and changes it; the window
 // layer renders it as a pop-up menu each time it opens, and tests assert on it.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,5 +37,10 @@ void reset_menu_array(std::vector<MenuItem>& items, const std::string& placehold
 // Item `index` of a control array filled in order: item 0 exists already,
 // each later one is created at the end.
 MenuItem& menu_array_item(std::vector<MenuItem>& items, const std::string& name, int index);
+
+// Long lists are shown in submenus of consecutive items: how many items one
+// submenu at the top level stands for, so that no level holds more than
+// `limit` entries. 1 when the list fits as it is.
+std::size_t menu_group_size(std::size_t count, std::size_t limit);
 
 }  // namespace proxanto

@@ -24,9 +24,13 @@ void Form1::t_Timer() {
   }
 }
 
+void Form1::set_proxy_items(bool in_use) {
+  menu("cop").enabled = in_use;
+  menu("block").enabled = in_use && loads_allowed();
+}
+
 void Form1::zpravicky() {
-  menu("cop").enabled = true;
-  menu("block").enabled = true;
+  set_proxy_items(true);
   menu("st").caption = message(6);
   menu("st").tag = "0";
   current_country = LNG_INT == 0 ? country_cs : country_en;
@@ -34,7 +38,11 @@ void Form1::zpravicky() {
   os_.popup.fade_in();
   os_.popup.repaint();
   zprava(current_ip, current_country);
-  set_tooltip(std::string(kProductName) + "\r\n" + current_ip + "\r\n" + current_country + '\0');
+  set_tooltip(proxy_tooltip());
+}
+
+std::string Form1::proxy_tooltip() const {
+  return std::string(kProductName) + "\r\n" + current_ip + "\r\n" + current_country + '\0';
 }
 
 }  // namespace proxanto

@@ -21,7 +21,9 @@ void Form1::tray() {
   nid.uID = 1;
   nid.uFlags = 7;  // NIF_MESSAGE | NIF_ICON | NIF_TIP
   nid.uCallbackMessage = kWmMouseMove;
-  nid.szTip = fit_tip(std::string(kProductName) + '\0');
+  // Start-up has already applied a proxy: the tooltip names it from the first.
+  const bool in_use = !current_ip.empty() && !anonymity_stopped();
+  nid.szTip = fit_tip(in_use ? proxy_tooltip() : std::string(kProductName) + '\0');
   tray_added_ = true;
   add_tray_icon();
 }

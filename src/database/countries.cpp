@@ -43,6 +43,11 @@ std::string country_name(const std::vector<std::string>& names, std::string_view
   return names[static_cast<std::size_t>(*id)];
 }
 
+std::string country_tag(std::string_view id_text) {
+  const auto id = country_id(id_text);
+  return id ? std::to_string(*id) : std::string();
+}
+
 std::string with_country(const std::string& address, const std::string& name) {
   return name.empty() ? address : address + " (" + name + ")";
 }

@@ -24,6 +24,11 @@ std::optional<int> country_id(std::string_view text);
 // is no country.
 std::string country_name(const std::vector<std::string>& names, std::string_view id_text);
 
+// The id as menu tags and favourites carry it: the number alone (empty for
+// no country), so that the last "/" always separates it from an address
+// that may hold a "/" of its own.
+std::string country_tag(std::string_view id_text);
+
 // "address (country)", or the address alone when the country has no name.
 std::string with_country(const std::string& address, const std::string& name);
 

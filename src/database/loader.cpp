@@ -14,15 +14,11 @@ constexpr std::size_t kEntryBuffer = 1550;  // 1549 characters and the terminato
 constexpr int kMaxEntries = 32767;          // entry numbers and menu positions are 16-bit
 }  // namespace
 
-void Form1::nacti_ip(int par) {
-  ip_list.clear();
-  ip_count = 0;
-
-  const ProfileFile file = read_profile(os_.files, ini_path);
+std::vector<ProxyRecord> load_records(std::string_view database, std::optional<int> filter) {
+  std::vector<ProxyRecord> records;
+  const ProfileFile file = parse_profile(database);
   int count = file.get_int(kSection, "count", 0);
   if (count > kMaxEntries) count = kMaxEntries;
-  const std::optional<int> filter = active_filter();
-
   for (int n = 0; n < count; ++n) {
     const std::string key = std::to_string(n);
     const std::string value = file.get_string(kSection, key, "", kEntryBuffer);
@@ -37,8 +33,15 @@ void Form1::nacti_ip(int par) {
       const std::optional<int> id = country_id(fields.size() > 1 ? fields[1] : std::string());
       if (!id || *id != *filter) continue;
     }
-    ip_list.push_back(ProxyRecord{std::move(fields), n});
+    records.push_back(ProxyRecord{std::move(fields), n});
   }
+  return records;
+}
+
+void Form1::nacti_ip(int par) {
+  ip_list.clear();
+  ip_count = 0;
+  ip_list = load_records(os_.files.read_file(ini_path).value_or(std::string()), active_filter());
   ip_count = static_cast<int>(ip_list.size());
 
   if (ip_count == 0) {
@@ -53,10 +56,20 @@ void Form1::nacti_ip(int par) {
 
 void Form1::restart_nacti_ip() { nacti_ip(1); }
 
+void Form1::hold_loads(bool hold) {
+  loads_held_ += hold ? 1 : -1;
+  menu("filter").enabled = loads_allowed();
+  menu("upd").enabled = loads_allowed();
+  menu("block").enabled = loads_allowed() && menu("cop").enabled;
+}
+
 void Form1::empty_result(int par) {
   if (par == 1 && !clearing_filter_) {
-    os_.message_box.show(message(31) + "\r\n" + message(32), kAppTitle,
-                         kMbOk | kMbIconExclamation);
+    {
+      const LoadHold hold(*this);
+      os_.message_box.show(message(31) + "\r\n" + message(32), kAppTitle,
+                           kMbOk | kMbIconExclamation);
+    }
     filtr_id = "-1";
     filtr_index = "0";
     // The reload without filter runs once: if it finds nothing either, it
@@ -68,8 +81,12 @@ void Form1::empty_result(int par) {
     ipnabidka();
     return;
   }
-  const int answer = os_.message_box.show(message(25) + "\r\n" + message(26), kAppTitle,
-                                          kMbYesNo | kMbIconStop);
+  int answer = kIdNo;
+  {
+    const LoadHold hold(*this);
+    answer = os_.message_box.show(message(25) + "\r\n" + message(26), kAppTitle,
+                                  kMbYesNo | kMbIconStop);
+  }
   if (answer == kIdYes) {
     updater(1);
   } else {

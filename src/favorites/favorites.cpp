@@ -12,11 +12,18 @@ constexpr int kMaxFavorites = 32767;  // menu positions are 16-bit
 
 std::string favorites_key(const std::string& own_key) { return own_key + "\\Favorites"; }
 
-// The stored count; text that is no number counts as no favourites.
+// The stored count, read by its leading number ("5x" is 5) so that favourites
+// are never hidden by a damaged count.
 int stored_count(const std::string& text) {
-  std::int64_t count = 0;
-  if (!parse_whole_number(text, count) || count < 0) return 0;
-  return count > kMaxFavorites ? kMaxFavorites : static_cast<int>(count);
+  const std::int64_t count = leading_int(text);
+  return count < 0 ? 0 : count > kMaxFavorites ? kMaxFavorites : static_cast<int>(count);
+}
+
+// A favourite is "address/country id"; the address may hold a "/" itself.
+std::pair<std::string, std::string> split_favourite(const std::string& text) {
+  const std::size_t slash = text.rfind('/');
+  if (slash == std::string::npos) return {text, {}};
+  return {text.substr(0, slash), text.substr(slash + 1)};
 }
 }  // namespace
 
@@ -28,11 +35,11 @@ void Form1::oblibene_ip() {
       stored_count(GetRegString(os_.registry, RegRoot::LocalMachine, key, "count"));
   const auto& names = LNG_INT == 0 ? ARR_CS : ARR_EN;
   for (int i = 0; i < count; ++i) {
-    std::string text = GetRegString(os_.registry, RegRoot::LocalMachine, key, std::to_string(i));
-    if (text.empty()) text = "-//";
-    const std::vector<std::string> parts = split(text, '/');
-    const std::string& address = parts[0];
-    const std::string country = parts.size() > 1 ? parts[1] : std::string();
+    const std::string text =
+        GetRegString(os_.registry, RegRoot::LocalMachine, key, std::to_string(i));
+    // A missing entry shows as "-" and applies nothing.
+    const auto [address, country] = text.empty() ? std::pair<std::string, std::string>("-", "")
+                                                 : split_favourite(text);
     MenuItem& entry = menu_array_item(items, "favIPsmenu", i);
     entry.caption = with_country(address, country_name(names, country));
     entry.tag = address + "/" + country;
@@ -45,23 +52,26 @@ void Form1::favadd_Click() {
   // Nothing to store while no proxy from the list is known.
   if (current_index < 0 || current_index >= ip_count) return;
   const std::string key = favorites_key(Hkey);
-  const std::string saved = GetRegString(os_.registry, RegRoot::LocalMachine, key, "count");
-  const int old_count = stored_count(saved);
-  if (old_count >= kMaxFavorites) return;
+  // The new entry goes to the first free number from the count on: a count
+  // that was damaged or lowered by hand must never make an add overwrite a
+  // favourite that is stored.
+  int entry = stored_count(GetRegString(os_.registry, RegRoot::LocalMachine, key, "count"));
+  while (entry < kMaxFavorites &&
+         !GetRegString(os_.registry, RegRoot::LocalMachine, key, std::to_string(entry)).empty()) {
+    ++entry;
+  }
+  if (entry >= kMaxFavorites) return;
   const ProxyRecord& record = ip_list[static_cast<std::size_t>(current_index)];
-  const std::string favourite = record.address() + "/" + record.country();
-  SetRegString(os_.registry, RegRoot::LocalMachine, key, "count", std::to_string(old_count + 1));
-  SetRegString(os_.registry, RegRoot::LocalMachine, key, std::to_string(old_count), favourite);
+  const std::string favourite = record.address() + "/" + country_tag(record.country());
+  SetRegString(os_.registry, RegRoot::LocalMachine, key, "count", std::to_string(entry + 1));
+  SetRegString(os_.registry, RegRoot::LocalMachine, key, std::to_string(entry), favourite);
   oblibene_ip();
 }
 
 void Form1::favIPsmenu_Click(int index) {
   const MenuItem* chosen = menu("favIPs").child("favIPsmenu", index);
   if (chosen == nullptr || chosen->tag.empty()) return;
-  // The country id follows the last "/".
-  const std::size_t slash = chosen->tag.rfind('/');
-  const std::string address = chosen->tag.substr(0, slash);
-  const std::string country = slash == std::string::npos ? "" : chosen->tag.substr(slash + 1);
+  const auto [address, country] = split_favourite(chosen->tag);
   // The placeholder of a missing entry has no proxy to apply.
   if (address.empty() || address == "-") return;
   os_.popup.place();

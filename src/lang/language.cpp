@@ -28,10 +28,12 @@ void Form1::load_lang(bool refresh_tray) {
       {"obnovit", 21},  {"ab", 24},     {"filter", 4},   {"upd", 29},     {"block", 30},
   };
   for (const auto& caption : kCaptions) menu(caption.name).caption = message(caption.message);
+  // The stop item offers what it will do: continue while anonymity is stopped.
+  if (anonymity_stopped()) menu("st").caption = message(7);
 
   if (refresh_tray) {
     current_country = LNG_INT == 0 ? country_cs : country_en;
-    set_tooltip(std::string(kProductName) + "\r\n" + current_ip + "\r\n" + current_country + '\0');
+    set_tooltip(proxy_tooltip());
   }
 }
 
@@ -43,10 +45,17 @@ void Form1::lngLIST_Click(int index) {
   if (index != 0 && index != 1) return;
   for (MenuItem& language : menu("lang").children) language.checked = language.index == index;
   LNG_INT = static_cast<std::int16_t>(index * 100);
-  load_lang(!anonymity_stopped());
+  const bool stopped = anonymity_stopped();
+  load_lang(!stopped);
   SetRegString(os_.registry, RegRoot::LocalMachine, Hkey, "lang", std::to_string(index));
   os_.popup.place();
-  zpravicky();
+  // The announcement tells the state in force, in the new language; the
+  // system proxy is not touched.
+  if (stopped) {
+    announce_stopped();
+  } else {
+    zpravicky();
+  }
 }
 
 }  // namespace proxanto

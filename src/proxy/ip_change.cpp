@@ -55,14 +55,19 @@ void Form1::nabIP_Click(int Index) {
 
 void Form1::st_Click() {
   if (anonymity_stopped()) {
-    // Nothing to continue with before any proxy was applied.
-    if (current_ip.empty()) return;
-    os_.popup.place();
-    SetProxy(true, current_ip);
-    zpravicky();
+    resume();
   } else {
     stop_proxy();
   }
+}
+
+void Form1::resume() {
+  // Nothing to continue with before any proxy was applied.
+  if (current_ip.empty()) return;
+  os_.popup.place();
+  // The registry too: WinINet alone would leave the Internet settings saying
+  // "direct" while the menu says a proxy is in use.
+  apply_proxy(current_ip);
 }
 
 void Form1::chPROX_Click() { proxy(); }

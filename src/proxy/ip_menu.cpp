@@ -3,15 +3,6 @@
 
 namespace proxanto {
 
-namespace {
-// The country id as the tag carries it: the number alone, so that the last
-// "/" of the tag always separates it from the address.
-std::string tag_country(const std::string& field) {
-  const auto id = country_id(field);
-  return id ? std::to_string(*id) : std::string();
-}
-}  // namespace
-
 void Form1::clear_ip_menu() { reset_menu_array(menu("ipadd").children, message(8)); }
 
 void Form1::ipnabidka() {
@@ -28,7 +19,7 @@ void Form1::ipnabidka() {
     const ProxyRecord& record = ip_list[static_cast<std::size_t>(i)];
     MenuItem& entry = menu_array_item(items, "nabIP", i);
     entry.caption = with_country(record.address(), country_name(names, record.country()));
-    entry.tag = std::to_string(i) + "/" + record.address() + "/" + tag_country(record.country());
+    entry.tag = std::to_string(i) + "/" + record.address() + "/" + country_tag(record.country());
     entry.enabled = true;
     entry.visible = true;
   }

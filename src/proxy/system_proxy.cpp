@@ -29,8 +29,11 @@ void Form1::stop_proxy() {
   DeleteRegValue(os_.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer");
   SetRegDword(os_.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable", 0);
   SetProxy(false, "");
-  menu("cop").enabled = false;
-  menu("block").enabled = false;
+  announce_stopped();
+}
+
+void Form1::announce_stopped() {
+  set_proxy_items(false);
   menu("st").caption = message(7);
   menu("st").tag = "1";
   menu("ACTIVE_IP").caption = message(8);
@@ -45,8 +48,7 @@ void Form1::obnovit_Click() {
   SetRegDword(os_.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable", 0);
   os_.popup.place();
   SetProxy(false, "");
-  menu("cop").enabled = false;
-  menu("block").enabled = false;
+  set_proxy_items(false);
   menu("st").caption = message(7);
   menu("st").tag = "1";
   os_.popup.fade_in();

@@ -1,24 +1,8 @@
 #include <string>
 
 #include "app/form1.h"
-#include "database/profile_file.h"
 
 namespace proxanto {
-
-namespace {
-// Whether a download is a proxy database at all: an [IP] section whose
-// count names at least one entry that is there. An HTTP error page saved in
-// its place is not.
-bool is_database(std::string_view bytes) {
-  const ProfileFile file = parse_profile(bytes);
-  int count = file.get_int("IP", "count", 0);
-  if (count > 32767) count = 32767;
-  for (int n = 0; n < count; ++n) {
-    if (!file.get_string("IP", std::to_string(n), "", 1550).empty()) return true;
-  }
-  return false;
-}
-}  // namespace
 
 void Form1::upd_Click() { updater(0); }
 
@@ -36,7 +20,11 @@ void Form1::updater(int par) {
   bool updated = os_.download.download(update_url, incoming);
   if (updated) {
     const std::optional<std::string> contents = os_.files.read_file(incoming);
-    updated = contents && is_database(*contents) && os_.files.replace_file(ini_path, *contents);
+    // Only what the loader would load a proxy from replaces the database: an
+    // error page, or a database whose entries are all blocked or empty, would
+    // only bring the empty-database prompt back with the good file gone.
+    updated = contents && !load_records(*contents, std::nullopt).empty() &&
+              os_.files.replace_file(ini_path, *contents);
   }
   os_.files.remove_file(incoming);
 
@@ -51,12 +39,9 @@ void Form1::updater(int par) {
   // blocked) does not stay set in the system.
   if (par == 1) konec();
   if (!os_.files.file_exists(ini_path)) os_.files.rename_file(backup, ini_path);
-  // Nothing was in use before the update: anonymity stays stopped rather
-  // than switching on a proxy without a server.
-  if (current_ip.empty()) return;
-  os_.popup.place();
-  SetProxy(true, current_ip);
-  zpravicky();
+  // The proxy in use before; with none, anonymity stays stopped rather than
+  // switching on a proxy without a server.
+  resume();
 }
 
 }  // namespace proxanto

@@ -7,6 +7,7 @@
 #include "win/about_ids.h"
 #include "win/dialog_util.h"
 #include "win/gdi_util.h"
+#include "win/version_info.h"
 #include "win/win_util.h"
 #include "win/window_util.h"
 
@@ -15,9 +16,6 @@ namespace proxanto::win {
 namespace {
 
 constexpr wchar_t kAppTitle[] = L"Proxanto";
-constexpr int kVersionMajor = 2;
-constexpr int kVersionMinor = 1;
-constexpr int kVersionRevision = 16;
 constexpr wchar_t kMakerMail[] = L"info@marvedo.com";
 constexpr wchar_t kMakerWeb[] = L"http://www.marvedo.com/";
 
@@ -124,9 +122,10 @@ class AboutBox final : public DialogHandler {
     FlatButton(close);
     SetWindowTextW(box, replace_all(window_text(box), L"%1", kAppTitle).c_str());
     set_text_sized(title, kAppTitle, false);
-    const std::wstring version_text = window_text(version) + L" " + std::to_wstring(kVersionMajor) +
-                                      L"." + std::to_wstring(kVersionMinor) + L"." +
-                                      std::to_wstring(kVersionRevision);
+    const ProgramVersion v = program_version(module()).value_or(ProgramVersion{});
+    const std::wstring version_text = window_text(version) + L" " + std::to_wstring(v.major) +
+                                      L"." + std::to_wstring(v.minor) + L"." +
+                                      std::to_wstring(v.revision);
     set_text_sized(version, version_text, false);
     set_text_sized(links_[kMail], kMakerMail, true);
     set_text_sized(links_[kWeb], kMakerWeb, true);

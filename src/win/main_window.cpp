@@ -47,15 +47,13 @@ void append_item(HMENU menu, const MenuItem& item,
 
 void append_items(HMENU menu, const std::vector<MenuItem>& items, std::size_t first,
                   std::size_t last, std::vector<std::pair<std::string, int>>& commands) {
-  const std::size_t count = last - first;
-  if (count <= static_cast<std::size_t>(kMenuBlock) || !items[first].children.empty()) {
+  // Thousands of proxies in one column would run far off the screen: group
+  // them in blocks named by their positions, nested as deep as needed.
+  const std::size_t block = menu_group_size(last - first, kMenuBlock);
+  if (block == 1 || !items[first].children.empty()) {
     for (std::size_t i = first; i < last; ++i) append_item(menu, items[i], commands);
     return;
   }
-  // Thousands of proxies in one column would run far off the screen: group
-  // them in blocks named by their positions, nested as deep as needed.
-  std::size_t block = kMenuBlock;
-  while (count / block > static_cast<std::size_t>(kMenuBlock)) block *= kMenuBlock;
   for (std::size_t start = first; start < last; start += block) {
     const std::size_t end = start + block < last ? start + block : last;
     HMENU sub = CreatePopupMenu();

@@ -31,7 +31,13 @@ TEST_F(Running, ControlWithALetterRunsItsActionsInTheOrderQWE) {
   os.keyboard.held = {kCtrl, kQ, kW};  // held while toggled: still held
   form.Timer1_Timer();
   EXPECT_EQ(form.current_ip, "198.51.100.33:8080");
+  EXPECT_EQ(os.random.draws, draws + 1);
   EXPECT_EQ(os.clipboard.text, "198.51.100.33:8080");  // copied after the change
+
+  os.keyboard.held = {kCtrl, kQ};  // held on: a change at every tick
+  form.Timer1_Timer();
+  form.Timer1_Timer();
+  EXPECT_EQ(os.random.draws, draws + 3);
 
   os.keyboard.held = {kCtrl, kE};
   form.Timer1_Timer();
@@ -77,11 +83,20 @@ TEST_F(Running, ChoosingALanguageSavesItRewritesTheCaptionsAndAnnounces) {
   EXPECT_EQ(saved("lang"), "0");
   EXPECT_EQ(form.menu("en").caption, "Konec");
 
-  // While stopped, choosing leaves the tooltip to the closing announcement.
+  // While stopped, everything keeps saying so, in the new language, and the
+  // system proxy stays off.
   form.st_Click();
-  const auto before = os.tray.calls.size();
+  os.internet.calls.clear();
   form.lngLIST_Click(1);
-  EXPECT_EQ(os.tray.calls.size(), before + 1);
+  EXPECT_TRUE(form.anonymity_stopped());
+  EXPECT_EQ(form.menu("st").caption, "Continue with anonymity");
+  EXPECT_EQ(form.menu("ACTIVE_IP").caption, "No IP Address");
+  EXPECT_FALSE(form.menu("cop").enabled);
+  EXPECT_FALSE(form.menu("block").enabled);
+  EXPECT_EQ(os.popup.lines, "Anonymity|was canceled");
+  EXPECT_EQ(os.tray.calls.back().record.szTip.substr(0, 9), std::string("Proxanto") + '\0');
+  EXPECT_TRUE(os.internet.calls.empty());
+  EXPECT_TRUE(os.proxy_reset());
 }
 
 class Favourites : public Running {
@@ -102,7 +117,9 @@ TEST_F(Favourites, AddStoresTheProxyLastAppliedFromTheList) {
   form.menu_click("favadd", 0);
   EXPECT_EQ(saved("count", "\\Favorites"), "1");
   EXPECT_EQ(saved("0", "\\Favorites"), "192.0.2.200:8000/24");
+  os.journal.clear();
   form.favadd_Click();
+  EXPECT_EQ(os.steps("reg"), (Journal{"reg count", "reg 1"})) << "the count first";
   EXPECT_EQ(saved("count", "\\Favorites"), "2");
   ASSERT_EQ(items().size(), 2u);
   EXPECT_EQ(items()[0].caption, "192.0.2.200:8000 (Ruská Federace)");
@@ -123,6 +140,27 @@ TEST_F(Favourites, AddStoresTheProxyLastAppliedFromTheList) {
             std::string::npos);
   form.favadd_Click();
   EXPECT_EQ(saved("3", "\\Favorites"), "192.0.2.200:8000/24");
+
+  // A language switch leaves the menu's country names until the next build.
+  form.lngLIST_Click(1);
+  EXPECT_EQ(items()[2].caption, "10.0.0.1:8080 (Japonsko)");
+}
+
+TEST_F(Favourites, AddressesWithSlashesAndDamagedCountsKeepEveryFavourite) {
+  store("count", "1x");  // damaged, and lower than what is stored
+  store("0", "http://192.0.2.1:80/8");
+  store("1", "192.0.2.2:80/1");
+  form.oblibene_ip();
+  EXPECT_EQ(items()[0].caption, "http://192.0.2.1:80 (Spojené Státy)");
+  form.favIPsmenu_Click(0);
+  EXPECT_EQ(os.proxy_server(), "http://192.0.2.1:80");
+  EXPECT_EQ(form.country_en, "United States");
+
+  form.favadd_Click();
+  EXPECT_EQ(saved("0", "\\Favorites"), "http://192.0.2.1:80/8");
+  EXPECT_EQ(saved("1", "\\Favorites"), "192.0.2.2:80/1");
+  EXPECT_EQ(saved("count", "\\Favorites"), "3");
+  EXPECT_EQ(saved("2", "\\Favorites"), form.ip_list[0].address() + "/8");
 }
 
 TEST_F(Favourites, MissingEntriesAndGarbageNeverBreakTheMenu) {

@@ -37,7 +37,7 @@ TEST(LoaderEntries, CountBlockMarksAndFilterDecideWhichEntriesLoad) {
        "[ip]\nCOUNT=10\n1=a:1;1\n7=b:2;2\n10=c:3;3\n", "-1", {1, 7}},
       {"block marks are numbers of their own entry",
        "[IP]\ncount=31\n0=a:1;1\n0_block=0\n1=b:1;1\n1_block=abc\n2=c:1;1\n2_block=2\n"
-       "3=d:1;1\n3_block=1\n30=e:1;1\n4=f:1;1\n4_block= 1\n",
+       "3=d:1;1\n3_block=1\n30=e:1;1\n4=f:1;1\n4_block= 1\n5=g:1;1\n5_block=-1\n",
        "-1", {0, 1, 30}},
       {"filter by the leading number of the country field",
        "[IP]\ncount=6\n0=a:1;08\n1=b:1 ; 8\n2=c:1;8x\n3=d:1;18\n4=e:1\n5=f:1;abc\n", "8", {0, 1, 2}},
@@ -133,6 +133,7 @@ TEST_F(Loader, FilterThatMatchesNothingIsClearedInMemoryAndEverythingLoads) {
                                     "Proxanto", kMbOk | kMbIconExclamation}}));
   EXPECT_EQ(form.filtr_id + "/" + form.filtr_index, "-1/0");
   EXPECT_EQ(form.ip_count, 4);
+  for (const char* item : {"block", "filter", "upd"}) EXPECT_TRUE(form.menu(item).enabled) << item;
   // The inner reload builds the menu and applies a proxy, then the outer load
   // does both once more.
   EXPECT_EQ(applied(), 2u);
@@ -191,9 +192,17 @@ TEST(LoaderBlock, BlockingTheLastProxyAsksForADownloadAndNeverLeavesItSet) {
     ASSERT_EQ(p.os.proxy_server(), "192.0.2.1:80");
     std::size_t menu_items_during_prompt = 0;
     p.os.boxes.while_open = [&] {
+      if (p.os.boxes.shown.size() != 1) return;  // the prompt only
       menu_items_during_prompt = p.form.menu("ipadd").children.size();
       EXPECT_FALSE(p.form.menu("ipadd").children[0].enabled);
       p.form.nabIP_Click(0);  // a pick from the menu while the prompt is open
+      // No second load may start inside the prompt.
+      for (const char* item : {"block", "filter", "upd"}) {
+        EXPECT_FALSE(p.form.menu(item).enabled) << item;
+        p.form.menu_click(item, 0);
+      }
+      EXPECT_TRUE(p.os.window.filter_starts.empty());
+      EXPECT_EQ(p.os.boxes.shown.size(), 1u);
     };
     p.os.boxes.answers = {answer, kIdOk};
     EXPECT_TRUE(p.ends([&] { p.form.block_Click(); })) << answer;

@@ -10,9 +10,28 @@
 #include <string>
 
 #include "fakes.h"
+#include "shared/profile_cases.h"
 
 namespace proxanto {
 namespace {
+
+// The cases hold what the platform's profile functions give; the Windows
+// test program checks them against the platform itself.
+TEST(ProfileFile, ReadsAndWritesAsThePlatformDoes) {
+  using namespace test_support;
+  for (const auto& c : profile_string_cases()) {
+    EXPECT_EQ(parse_profile(c.contents).get_string(c.section, c.key, c.default_value, c.size),
+              c.expected)
+        << c.name;
+  }
+  for (const auto& c : profile_int_cases()) {
+    EXPECT_EQ(parse_profile(c.contents).get_int("IP", c.key, c.default_value), c.expected)
+        << c.name;
+  }
+  for (const auto& c : profile_write_cases()) {
+    EXPECT_EQ(profile_with_value(c.contents, c.section, c.key, c.value), c.expected) << c.name;
+  }
+}
 
 TEST(ProfileFileReader, ReadsEveryEntryOfAFullDatabase) {
   constexpr int kEntries = 32767;

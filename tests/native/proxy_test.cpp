@@ -38,7 +38,8 @@ TEST_F(Switching, TheFiveActionsKeepTheirOrderOfRegistryAndWinInetSteps) {
   expect("stop", {"popup place", "reg -ProxyServer", "reg ProxyEnable", "inet 75", "inet 39",
                   "inet 37"});
   form.st_Click();
-  expect("continue", {"popup place", "inet 75", "inet 39", "inet 37"});
+  expect("continue", {"popup place", "reg ProxyServer", "reg ProxyEnable", "inet 75", "inet 39",
+                      "inet 37"});
   form.obnovit_Click();
   expect("restore",
          {"reg -ProxyServer", "reg ProxyEnable", "popup place", "inet 75", "inet 39", "inet 37",
@@ -75,6 +76,7 @@ TEST_F(Switching, RandomChangeAppliesTheEntryAtTheIntegerPartOfCountTimesR) {
     const char *cs, *en;
   } cases[] = {{0.0, 0, "Spojené Státy", "United States"},
                {0.5, 2, "Ruská Federace", "Russian Federation"},
+               {0.74, 2, "Ruská Federace", "Russian Federation"},
                {0.26, 1, "Spojené Státy", "United States"},
                {0.999, 3, "Spojené Státy", "United States"},
                {0.9999999999999999, 3, "Spojené Státy", "United States"}};  // the same again
@@ -129,8 +131,9 @@ TEST_F(Switching, StopThenContinueRestoresTheSameProxy) {
   form.st_Click();
   EXPECT_FALSE(form.anonymity_stopped());
   EXPECT_TRUE(form.menu("cop").enabled);
-  // Continue writes no registry value: they stay reset until the next change.
-  EXPECT_TRUE(os.steps("reg").empty());
+  // Continue puts the proxy back in the registry and WinINet alike.
+  EXPECT_EQ(os.proxy_server(), in_use);
+  EXPECT_EQ(os.proxy_enable(), 1u);
   EXPECT_EQ(os.internet.calls[0].flags, 0xFFFFFFFFu);
   EXPECT_EQ(os.internet.calls[0].server, in_use);
   EXPECT_EQ(os.popup.lines.substr(0, in_use.size() + 1), in_use + "|");
@@ -152,6 +155,8 @@ TEST_F(Switching, RestoreKeepsTheLastProxyShownAndOffersContinue) {
   forget();
   form.menu_click("obnovit", 0);
   EXPECT_EQ(os.steps("tray"), Journal{}) << "the tooltip keeps the last proxy";
+  EXPECT_FALSE(form.menu("cop").enabled);
+  EXPECT_FALSE(form.menu("block").enabled);
   EXPECT_EQ(os.internet.calls[0].flags, 5u);
   EXPECT_EQ(form.menu("ACTIVE_IP").caption, active);
   EXPECT_EQ(form.menu("st").caption, "Pokračovat v anonymizaci");

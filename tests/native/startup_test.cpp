@@ -23,12 +23,14 @@ TEST_F(StartUp, BuildsPathsAndTablesAndEndsWithAProxyInUseAnnouncedAndTheIcon) {
   EXPECT_FALSE(form.current_ip.empty());
   EXPECT_EQ(os.proxy_server(), form.current_ip);
   EXPECT_EQ(os.proxy_enable(), 1u);
-  EXPECT_EQ(form.menu("ACTIVE_IP").caption, "Žádná IP adresa");
+  // The menu and the icon name the proxy in use from the start.
+  EXPECT_EQ(form.menu("ACTIVE_IP").caption, "IP: " + form.current_ip + " (" + form.country_cs + ")");
   EXPECT_FALSE(form.menu("ACTIVE_IP").enabled);
   EXPECT_TRUE(form.menu("cop").enabled);
+  EXPECT_TRUE(form.menu("block").enabled);
   EXPECT_EQ(os.tray.calls.back().message, kNimAdd);
-  EXPECT_EQ(os.tray.calls.back().record.szTip.substr(0, 9), std::string("Proxanto") + '\0');
-  // The first announcement comes before the language is read: Czech.
+  EXPECT_EQ(os.tray.calls.back().record.szTip.substr(0, 10 + form.current_ip.size()),
+            "Proxanto\r\n" + form.current_ip);
   EXPECT_EQ(os.popup.lines, form.current_ip + "|" + form.country_cs);
 }
 
@@ -70,7 +72,7 @@ TEST_F(StartUp, SavedFilterMatchingNothingPromptsAsForAnEmptyDatabase) {
   EXPECT_EQ(os.boxes.shown, std::vector<ShownBox>{kEmptyPrompt});
 }
 
-TEST(StartUpLanguage, OnlyOneSavedIsEnglishAndTheFirstAnnouncementIsCzech) {
+TEST(StartUpLanguage, OnlyOneSavedIsEnglishAndTheFirstAnnouncementSpeaksIt) {
   for (const char* saved : {"1", "5", "-1", "abc", "0"}) {
     Program p;
     p.os.save("lang", saved);
@@ -78,19 +80,24 @@ TEST(StartUpLanguage, OnlyOneSavedIsEnglishAndTheFirstAnnouncementIsCzech) {
     const bool english = std::string(saved) == "1";
     EXPECT_EQ(p.form.LNG_INT, english ? 100 : 0) << saved;
     EXPECT_EQ(p.form.menu("en").caption, english ? "Exit" : "Konec") << saved;
-    EXPECT_EQ(p.form.menu("ACTIVE_IP").caption, english ? "No IP Address" : "Žádná IP adresa");
     EXPECT_TRUE(p.form.menu("lang").child("lngLIST", english ? 1 : 0)->checked) << saved;
     EXPECT_FALSE(p.form.menu("lang").child("lngLIST", english ? 0 : 1)->checked) << saved;
-    EXPECT_EQ(p.os.popup.lines, "192.0.2.10:8080|Spojené Státy") << saved;
+    const std::string country = english ? "United States" : "Spojené Státy";
+    EXPECT_EQ(p.os.popup.lines, "192.0.2.10:8080|" + country) << saved;
+    EXPECT_EQ(p.form.menu("ACTIVE_IP").caption, "IP: 192.0.2.10:8080 (" + country + ")");
+    EXPECT_EQ(p.form.menu("ipadd").children[0].caption, "192.0.2.10:8080 (" + country + ")");
   }
 }
 
-TEST_F(StartUp, NoDatabaseAsksInCzechAndNoEndsThroughTheExitSequence) {
+TEST_F(StartUp, NoDatabaseAsksInTheSavedLanguageAndNoEndsThroughTheExitSequence) {
   os.save("lang", "1");
   os.boxes.answers = {kIdNo};
   SetRegString(os.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer", "old:1");
   EXPECT_TRUE(ends([&] { form.Form_Load(); }));
-  EXPECT_EQ(os.boxes.shown, std::vector<ShownBox>{kEmptyPrompt});
+  EXPECT_EQ(os.boxes.shown,
+            (std::vector<ShownBox>{{"IP adresy was not found !\r\nWould you like to download new "
+                                    "database ?",
+                                    "Proxanto", kMbYesNo | kMbIconStop}}));
   EXPECT_TRUE(os.proxy_reset());
   EXPECT_TRUE(os.internet.calls.empty());
 }

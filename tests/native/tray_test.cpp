@@ -45,7 +45,7 @@ TEST_F(Tray, CaptionsComeFromTheStringTableByMessageNumber) {
 }
 
 TEST_F(Tray, IconRecordAndTooltipCutAt64CharactersWithoutItsNul) {
-  ASSERT_FALSE(start());
+  form.tray();  // no proxy in use: the product name alone
   const TrayIconRecord& nid = os.tray.calls.back().record;
   EXPECT_EQ(nid.cbSize, 88u);
   EXPECT_EQ(nid.uID, 1u);
@@ -53,6 +53,7 @@ TEST_F(Tray, IconRecordAndTooltipCutAt64CharactersWithoutItsNul) {
   EXPECT_EQ(nid.uCallbackMessage, 0x200u);
   EXPECT_EQ(nid.szTip, std::string("Proxanto") + '\0' + std::string(55, ' '));
 
+  ASSERT_FALSE(start());
   os.random.values = {0.0};
   form.proxy();
   EXPECT_EQ(os.tray.calls.back().message, kNimModify);
@@ -164,6 +165,12 @@ TEST_F(IpMenu, OneItemPerRecordWithCaptionAndTagEarlierItemsRemovedAndARandomCha
   build(32767);
   EXPECT_EQ(items().size(), 32767u);
   EXPECT_EQ(items().back().tag, "32766/192.0.2.32766:80/30");
+}
+
+TEST(IpMenuGroups, NoLevelHoldsMoreThanFortyEntries) {
+  const std::pair<std::size_t, std::size_t> cases[] = {
+      {40, 1}, {41, 40}, {1600, 40}, {1601, 1600}, {1639, 1600}, {64000, 1600}, {64001, 64000}};
+  for (const auto& [count, group] : cases) EXPECT_EQ(menu_group_size(count, 40), group) << count;
 }
 
 TEST_F(IpMenu, TagCarriesTheCountryAsANumberSoThePickAppliesTheAddress) {

@@ -39,9 +39,10 @@ TEST_F(Update, FromTheMenuBacksUpStopsDownloadsAndReloads) {
 }
 
 TEST_F(Update, AFailedDownloadKeepsTheDatabaseAndResumesTheProxy) {
-  // Unreachable, and a server that answered with an error page.
-  for (const bool error_page : {false, true}) {
-    if (error_page) os.download.served[kUrl] = "<html><body>404 Not Found</body></html>";
+  // Unreachable; an error page; databases the loader would load nothing from.
+  for (const char* served : {"", "<html><body>404 Not Found</body></html>",
+                             "[IP]\r\ncount=2\r\n0=192.0.2.9:80;1\r\n0_block=1\r\n1=;3\r\n"}) {
+    if (*served) os.download.served[kUrl] = served;
     const std::string in_use = form.current_ip;
     os.boxes.shown.clear();
     os.internet.calls.clear();
@@ -52,6 +53,8 @@ TEST_F(Update, AFailedDownloadKeepsTheDatabaseAndResumesTheProxy) {
     EXPECT_EQ(form.current_ip, in_use);
     EXPECT_EQ(os.internet.calls.back().option, 37u);
     EXPECT_EQ(os.internet.calls[3].server, in_use);  // after the stop's three
+    EXPECT_EQ(os.proxy_server(), in_use) << "the registry is resumed with WinINet";
+    EXPECT_EQ(os.proxy_enable(), 1u);
     EXPECT_FALSE(form.anonymity_stopped());
     EXPECT_EQ(form.ip_count, 4);
   }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "win/about_ids.h"
 #include "win/about_win.h"
 #include "win/popup_win.h"
@@ -22,6 +25,22 @@ ModalRun show_about(HWND owner, std::function<void(HWND)> inspect) {
                      std::move(inspect));
 }
 
+// "Verze: " and the version as Windows reads it from this program's file.
+std::wstring version_label() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::vector<char> record(GetFileVersionInfoSizeW(path, nullptr));
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT size = 0;
+  if (record.empty() || !GetFileVersionInfoW(path, 0, static_cast<DWORD>(record.size()), record.data()) ||
+      !VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&info), &size)) {
+    return L"(no version record)";
+  }
+  return L"Verze: " + std::to_wstring(HIWORD(info->dwFileVersionMS)) + L"." +
+         std::to_wstring(LOWORD(info->dwFileVersionMS)) + L"." +
+         std::to_wstring(LOWORD(info->dwFileVersionLS));
+}
+
 bool underlined(HWND label) {
   LOGFONTW font{};
   const auto handle = reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0));
@@ -40,8 +59,10 @@ TEST(AboutBox, ShowsTheProgramAndTheMakerAndClosesWithItsButton) {
 
     expect_client_twips_and_centred(box, 4335, 1695);
 
+    const std::wstring version = version_label();
+    EXPECT_EQ(version, L"Verze: 2.1.16");
     const std::pair<int, const wchar_t*> texts[] = {
-        {kAboutVersionId, L"Verze: 2.1.16"},    {kAboutTitleId, L"Proxanto"},
+        {kAboutVersionId, version.c_str()},     {kAboutTitleId, L"Proxanto"},
         {kAboutCreatedById, L"created by"},     {kAboutSignatureId, L"Marvedo-World"},
         {kAboutMailId, L"info@marvedo.com"},    {kAboutWebId, L"http://www.marvedo.com/"},
         {kAboutCloseId, L"Zavřít"}};
