@@ -16,10 +16,6 @@
 
 #include "win/file_system_win.h"
 #include "win/main_window.h"
-#else
-#include <unistd.h>
-
-#include "portable/std_file_system.h"
 #endif
 
 namespace proxanto {
@@ -57,7 +53,7 @@ std::string temp_folder() {
   CreateDirectoryW(win::widen(folder).c_str(), nullptr);
   return folder;
 #else
-  return "/tmp/proxanto-bench-" + std::to_string(getpid());
+  return "C:\\bench";  // in memory
 #endif
 }
 
@@ -106,9 +102,8 @@ void run() {
   win::Win32FileSystem files;
   const char* where = "Windows build";
 #else
-  StdFileSystem files;
-  std::system(("mkdir -p " + folder).c_str());
-  const char* where = "native";
+  testing::MemoryFiles files;
+  const char* where = "native, file in memory";
 #endif
   std::printf("Loader (%s): nacti_ip, with the IP menu model and one random change\n", where);
   double previous = 0;

@@ -172,7 +172,7 @@ class Form1 {
 // The proxies a database yields: its entries that are there, not blocked
 // and, with a filter, of that country. The loader and the update's check of
 // a download share it.
-std::vector<ProxyRecord> load_records(std::string_view database, std::optional<int> filter);
+std::vector<ProxyRecord> load_records(std::string database, std::optional<int> filter);
 
 // The path unchanged when it ends in a backslash, otherwise with one added.
 std::string AddBackslash(const std::string& path);

@@ -1,8 +1,9 @@
 #pragma once
 // The small interfaces through which Form1 reaches the platform. The Win32
-// adapters in src/win implement them for the real program; src/portable and
-// the test fakes implement them for native runs.
+// adapters in src/win implement them for the real program; the test fakes
+// implement them for native runs.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -48,7 +49,9 @@ class RegistryPort {
 class FileSystemPort {
  public:
   virtual ~FileSystemPort() = default;
-  virtual std::optional<std::string> read_file(const std::string& path) = 0;
+  // The whole file; nothing when it is missing, cannot be read or holds more
+  // than `limit` bytes.
+  virtual std::optional<std::string> read_file(const std::string& path, std::size_t limit) = 0;
   // Writes a new file beside `path` and renames it over the old one, so that
   // a crash or a full disk leaves either the old or the new contents.
   virtual bool replace_file(const std::string& path, std::string_view contents) = 0;

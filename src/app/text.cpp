@@ -4,51 +4,52 @@
 
 namespace proxanto {
 
+Utf8Char next_utf8_char(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[at + k]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return {lead, 1};
+  // The second byte's range rules out overlong forms (E0, F0), surrogates
+  // (ED) and code points past U+10FFFF (F4); C0, C1 and F5-FF start nothing.
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;
+  char32_t cp = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    cp = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    cp = lead & 0x0F;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    cp = lead & 0x07;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return {0xFFFD, 1};
+  }
+  if (at + length > text.size() || byte(1) < low || byte(1) > high) return {0xFFFD, 1};
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((byte(k) & 0xC0) != 0x80) return {0xFFFD, 1};
+    cp = (cp << 6) | (byte(k) & 0x3F);
+  }
+  return {cp, length};
+}
+
 std::u16string utf8_to_utf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    char32_t cp = 0xFFFD;
-    std::size_t len = 1;
-    if (c < 0x80) {
-      cp = c;
-    } else if ((c & 0xE0) == 0xC0) {
-      len = 2;
-      cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      len = 3;
-      cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      len = 4;
-      cp = c & 0x07;
-    } else {
-      len = 0;
-    }
-    bool valid = len > 0 && i + len <= text.size();
-    for (std::size_t k = 1; valid && k < len; ++k) {
-      const auto cc = static_cast<unsigned char>(text[i + k]);
-      if ((cc & 0xC0) != 0x80) {
-        valid = false;
-      } else {
-        cp = (cp << 6) | (cc & 0x3F);
-      }
-    }
-    if (!valid) {
-      // A stray byte becomes U+FFFD; the rest of the text still converts.
-      out.push_back(u'\xFFFD');
-      i += 1;
-      continue;
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
+  for (std::size_t i = 0; i < text.size();) {
+    const Utf8Char c = next_utf8_char(text, i);
+    i += c.bytes;
+    if (c.code_point >= 0x10000) {
+      const char32_t cp = c.code_point - 0x10000;
       out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
       out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
     } else {
-      out.push_back(static_cast<char16_t>(cp));
+      out.push_back(static_cast<char16_t>(c.code_point));
     }
-    i += len;
   }
   return out;
 }

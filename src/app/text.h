@@ -2,12 +2,23 @@
 // Small text helpers shared by the portable code and the Win32 adapters.
 // Text is UTF-8 in std::string everywhere except at the platform boundary.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace proxanto {
+
+// One character of UTF-8 text: its code point and length in bytes. A byte
+// that starts no well-formed sequence (an overlong form, a surrogate, a code
+// point above U+10FFFF, a cut or stray byte) is U+FFFD of one byte, so that
+// no text can pass a ";" or a NUL disguised as something else.
+struct Utf8Char {
+  char32_t code_point = 0;
+  std::size_t bytes = 1;
+};
+Utf8Char next_utf8_char(std::string_view text, std::size_t at);
 
 std::u16string utf8_to_utf16(std::string_view text);
 std::string utf16_to_utf8(std::u16string_view text);

@@ -14,9 +14,9 @@ constexpr std::size_t kEntryBuffer = 1550;  // 1549 characters and the terminato
 constexpr int kMaxEntries = 32767;          // entry numbers and menu positions are 16-bit
 }  // namespace
 
-std::vector<ProxyRecord> load_records(std::string_view database, std::optional<int> filter) {
+std::vector<ProxyRecord> load_records(std::string database, std::optional<int> filter) {
   std::vector<ProxyRecord> records;
-  const ProfileFile file = parse_profile(database);
+  const ProfileFile file = parse_profile(std::move(database));
   int count = file.get_int(kSection, "count", 0);
   if (count > kMaxEntries) count = kMaxEntries;
   for (int n = 0; n < count; ++n) {
@@ -41,7 +41,10 @@ std::vector<ProxyRecord> load_records(std::string_view database, std::optional<i
 void Form1::nacti_ip(int par) {
   ip_list.clear();
   ip_count = 0;
-  ip_list = load_records(os_.files.read_file(ini_path).value_or(std::string()), active_filter());
+  // A file over the size limit loads nothing, as an empty one: its prompt
+  // offers a fresh database.
+  ip_list = load_records(os_.files.read_file(ini_path, kMaxProfileBytes).value_or(std::string()),
+                         active_filter());
   ip_count = static_cast<int>(ip_list.size());
 
   if (ip_count == 0) {

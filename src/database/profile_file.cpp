@@ -42,27 +42,14 @@ bool same_name(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::size_t utf8_length(unsigned char lead) {
-  if (lead >= 0xF0 && lead < 0xF8) return 4;
-  if (lead >= 0xE0) return lead < 0xF0 ? 3 : 1;
-  if (lead >= 0xC0) return 2;
-  return 1;
-}
-
 // The UTF-16 code units of each character, the unit in which the platform
 // counts a buffer. A byte that starts no valid sequence converts to one unit.
 template <typename Visit>
 void for_each_char(std::string_view text, Visit visit) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const std::size_t len = utf8_length(static_cast<unsigned char>(text[i]));
-    bool whole = i + len <= text.size();
-    for (std::size_t k = 1; whole && k < len; ++k) {
-      whole = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-    }
-    const std::size_t bytes = whole ? len : 1;
-    if (!visit(i, bytes, whole && len == 4 ? 2 : 1)) return;
-    i += bytes;
+  for (std::size_t i = 0; i < text.size();) {
+    const Utf8Char c = next_utf8_char(text, i);
+    if (!visit(i, c.bytes, c.code_point >= 0x10000 ? 2 : 1)) return;
+    i += c.bytes;
   }
 }
 
@@ -253,65 +240,112 @@ std::string encode_file(std::string_view text, FileEncoding encoding) {
 
 }  // namespace
 
-std::size_t ProfileFile::NameHash::operator()(std::string_view name) const {
-  std::uint64_t hash = 14695981039346656037ull;
+namespace {
+
+std::uint64_t name_hash(std::uint32_t group, std::string_view name) {
+  std::uint64_t hash = 14695981039346656037ull ^ group;
   for (const char c : name) {
     hash ^= static_cast<unsigned char>(lower(c));
     hash *= 1099511628211ull;
   }
-  return static_cast<std::size_t>(hash ^ (hash >> 32));
+  return hash ^ (hash >> 29);
 }
 
-std::size_t ProfileFile::NameHash::operator()(const EntryName& name) const {
-  return (*this)(name.key) ^ (name.section * 0x9E3779B9u);
+// Lines that are not blank: at most this many names can come from a text.
+std::size_t nonblank_lines(std::string_view text) {
+  std::size_t lines = 0;
+  bool blank = true;
+  for (const char c : text) {
+    if (c == '\r' || c == '\n') {
+      lines += blank ? 0 : 1;
+      blank = true;
+    } else if (!is_profile_space(c)) {
+      blank = false;
+    }
+  }
+  return lines + (blank ? 0 : 1);
 }
 
-bool ProfileFile::NameEqual::operator()(std::string_view a, std::string_view b) const noexcept {
-  return same_name(a, b);
+}  // namespace
+
+std::string_view ProfileFile::name_of(const Name& name) const {
+  return std::string_view(*text_).substr(name.begin, name.size);
 }
 
-bool ProfileFile::NameEqual::operator()(const EntryName& a, const EntryName& b) const noexcept {
-  return a.section == b.section && same_name(a.key, b.key);
+const ProfileFile::Name* ProfileFile::find(std::uint32_t group, std::string_view name,
+                                           std::size_t& slot) const {
+  if (slots_.empty()) return nullptr;
+  const std::size_t mask = slots_.size() - 1;
+  for (slot = name_hash(group, name) & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
+    const Name& candidate = names_[slots_[slot] - 1];
+    if (candidate.group == group && same_name(name_of(candidate), name)) return &candidate;
+  }
+  return nullptr;
 }
 
-ProfileFile::ProfileFile(std::string_view contents)
-    : text_(std::make_shared<const std::string>(contents)) {
+std::uint32_t ProfileFile::add(std::uint32_t group, std::string_view name, std::string_view value,
+                               bool has_value) {
+  const char* base = text_->data();
+  const auto offset = [base](std::string_view part) {
+    return part.data() == nullptr ? 0u : static_cast<std::uint32_t>(part.data() - base);
+  };
+  names_.push_back(Name{group, offset(name), static_cast<std::uint32_t>(name.size()),
+                        offset(value),
+                        has_value ? static_cast<std::uint32_t>(value.size()) : kNoValue});
+  return static_cast<std::uint32_t>(names_.size());
+}
+
+ProfileFile::ProfileFile(std::string contents)
+    : text_(std::make_shared<const std::string>(std::move(contents))) {
   const std::string_view text = *text_;
-  // Every key has a line of its own: the table is sized once for all of them.
-  const auto line_breaks = std::max(std::count(text.begin(), text.end(), '\n'),
-                                    std::count(text.begin(), text.end(), '\r'));
-  entries_.reserve(static_cast<std::size_t>(line_breaks) + 1);
+  // Offsets are 32-bit; the program never reads files anywhere near 4 GB.
+  if (text.size() >= kNoValue) return;
+  // Sized once for every line that can hold a name: blank lines cost nothing,
+  // and the table stays at most half full.
+  const std::size_t most = nonblank_lines(text) + 1;  // and the nameless section
+  names_.reserve(most);
+  std::size_t table = 2;
+  while (table < most * 2) table *= 2;
+  slots_.assign(table, 0);
+
   // Keys before the first section line belong to a section without a name,
   // which therefore always comes first.
-  constexpr std::size_t kIgnored = static_cast<std::size_t>(-1);
-  std::size_t current = 0;
-  sections_.emplace(std::string_view{}, current);
-  std::size_t pos = content_start(text);
-  while (pos < text.size()) {
+  std::uint32_t sections = 1;
+  std::uint32_t current = 0;
+  std::size_t slot = 0;
+  find(kSections, {}, slot);
+  slots_[slot] = add(kSections, {}, {}, false);
+  constexpr std::uint32_t kIgnored = kNoValue;
+  for (std::size_t pos = content_start(text); pos < text.size();) {
     const Line line = line_at(text, pos);
     pos = line.next;
     const ParsedLine parsed = parse_line(text.substr(line.begin, line.end - line.begin));
     if (parsed.kind == LineKind::Section) {
       // Only the first section of a name is ever searched.
-      const auto [it, inserted] = sections_.try_emplace(parsed.name, sections_.size());
-      current = inserted ? it->second : kIgnored;
-    } else if (parsed.kind == LineKind::Key && current != kIgnored) {
-      entries_.try_emplace(EntryName{current, parsed.name}, Entry{parsed.value, parsed.has_value});
+      if (find(kSections, parsed.name, slot)) {
+        current = kIgnored;
+      } else {
+        current = sections++;
+        slots_[slot] = add(kSections, parsed.name, {}, false);
+        names_.back().value_begin = current;
+      }
+    } else if (parsed.kind == LineKind::Key && current != kIgnored &&
+               !find(current, parsed.name, slot)) {
+      slots_[slot] = add(current, parsed.name, parsed.value, parsed.has_value);
     }
   }
 }
 
-const ProfileFile::Entry* ProfileFile::find(std::string_view section, std::string_view key) const {
-  const auto found_section = sections_.find(requested_name(section));
-  if (found_section == sections_.end()) return nullptr;
-  const auto found = entries_.find(EntryName{found_section->second, requested_name(key)});
-  return found == entries_.end() ? nullptr : &found->second;
-}
-
 std::string ProfileFile::get_string(std::string_view section, std::string_view key,
                                     std::string_view default_value, std::size_t size) const {
-  const Entry* entry = find(section, key);
-  if (entry != nullptr && entry->has_value) return copy_entry(entry->value, size);
+  std::size_t slot = 0;
+  const Name* found_section = find(kSections, requested_name(section), slot);
+  const Name* entry =
+      found_section ? find(found_section->value_begin, requested_name(key), slot) : nullptr;
+  if (entry != nullptr && entry->value_size != kNoValue) {
+    return copy_entry(std::string_view(*text_).substr(entry->value_begin, entry->value_size),
+                      size);
+  }
   // The platform drops trailing spaces of the default, but never its first
   // character.
   default_value = cut_at_nul(default_value);
@@ -325,13 +359,10 @@ int ProfileFile::get_int(std::string_view section, std::string_view key, int def
   return profile_integer(text);
 }
 
-ProfileFile read_profile(FileSystemPort& files, const std::string& path) {
-  const std::optional<std::string> contents = files.read_file(path);
-  return contents ? parse_profile(*contents) : ProfileFile();
-}
-
-ProfileFile parse_profile(std::string_view bytes) {
-  return ProfileFile(decode_file(bytes, encoding_of(bytes)));
+ProfileFile parse_profile(std::string bytes) {
+  const FileEncoding encoding = encoding_of(bytes);
+  if (encoding == FileEncoding::Bytes) return ProfileFile(std::move(bytes));
+  return ProfileFile(decode_file(bytes, encoding));
 }
 
 std::string profile_with_value(std::string_view contents, std::string_view section,
@@ -401,7 +432,7 @@ std::string profile_with_value(std::string_view contents, std::string_view secti
 
 bool write_profile_string(FileSystemPort& files, const std::string& path, std::string_view section,
                           std::string_view key, std::string_view value) {
-  const std::optional<std::string> old = files.read_file(path);
+  const std::optional<std::string> old = files.read_file(path, kMaxProfileBytes);
   // A file that is there but cannot be read must not be replaced by one key.
   if (!old && files.file_exists(path)) return false;
   const FileEncoding encoding = old ? encoding_of(*old) : FileEncoding::Bytes;

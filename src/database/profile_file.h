@@ -5,10 +5,11 @@
 // the file exactly as it was.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "app/ports.h"
 
@@ -17,7 +18,9 @@ namespace proxanto {
 class ProfileFile {
  public:
   ProfileFile() = default;
-  explicit ProfileFile(std::string_view contents);
+  // Takes the text (UTF-8) over; the index holds offsets into it, about 36
+  // bytes for each line that is not blank, and nothing for blank lines.
+  explicit ProfileFile(std::string contents);
 
   // GetPrivateProfileString: the value with the blanks around it removed (and
   // a pair of enclosing quotes), cut to size - 1 characters; the default when
@@ -31,42 +34,37 @@ class ProfileFile {
   int get_int(std::string_view section, std::string_view key, int default_value) const;
 
  private:
-  // A key within the section with index `section`; names compare without
-  // regard to ASCII case.
-  struct EntryName {
-    std::size_t section = 0;
-    std::string_view key;
+  // The first line of each name within its section, as offsets into the
+  // text. Section lines are names of their own, in the group kSections;
+  // their value_begin holds the section's number.
+  struct Name {
+    std::uint32_t group = 0;  // the section's number, or kSections
+    std::uint32_t begin = 0;  // the name
+    std::uint32_t size = 0;
+    std::uint32_t value_begin = 0;
+    std::uint32_t value_size = 0;  // kNoValue for a key line without "="
   };
-  struct NameHash {
-    // Not noexcept, so that the tables keep each node's hash code instead of
-    // computing it again while they search a bucket.
-    std::size_t operator()(std::string_view name) const;
-    std::size_t operator()(const EntryName& name) const;
-  };
-  struct NameEqual {
-    bool operator()(std::string_view a, std::string_view b) const noexcept;
-    bool operator()(const EntryName& a, const EntryName& b) const noexcept;
-  };
-  // A key line without "=" has no value, yet still hides later lines of the
-  // same key.
-  struct Entry {
-    std::string_view value;
-    bool has_value = false;
-  };
+  static constexpr std::uint32_t kSections = 0xFFFFFFFFu;
+  static constexpr std::uint32_t kNoValue = 0xFFFFFFFFu;
 
-  const Entry* find(std::string_view section, std::string_view key) const;
+  std::string_view name_of(const Name& name) const;
+  // The entry of a name, or nullptr; `slot` gets where it is or would go.
+  const Name* find(std::uint32_t group, std::string_view name, std::size_t& slot) const;
+  std::uint32_t add(std::uint32_t group, std::string_view name, std::string_view value,
+                    bool has_value);
 
-  std::shared_ptr<const std::string> text_;  // every name and value views into it
-  std::unordered_map<std::string_view, std::size_t, NameHash, NameEqual> sections_;
-  std::unordered_map<EntryName, Entry, NameHash, NameEqual> entries_;
+  std::shared_ptr<const std::string> text_;  // shared by copies, never changed
+  std::vector<Name> names_;
+  std::vector<std::uint32_t> slots_;  // open addressing: index into names_ + 1; 0 is free
 };
 
-// Parses the bytes of a file, UTF-16 ones (told by their byte-order mark)
-// included.
-ProfileFile parse_profile(std::string_view bytes);
+// The largest database the program reads: real ones are well under 1 MB, and
+// anything far larger would freeze the program in every load and block.
+inline constexpr std::size_t kMaxProfileBytes = 16u << 20;
 
-// Reads and parses a file; a missing file reads as empty.
-ProfileFile read_profile(FileSystemPort& files, const std::string& path);
+// Parses the bytes of a file, UTF-16 ones (told by their byte-order mark)
+// included. UTF-8 bytes become the parsed text without a copy.
+ProfileFile parse_profile(std::string bytes);
 
 // The text of a profile file with one key of a section set to `value`: an
 // existing key is changed in place, a new one is added at the end of its

@@ -1,6 +1,7 @@
 #include <string>
 
 #include "app/form1.h"
+#include "database/profile_file.h"
 
 namespace proxanto {
 
@@ -19,7 +20,7 @@ void Form1::updater(int par) {
   const std::string incoming = ini_path + ".download";
   bool updated = os_.download.download(update_url, incoming);
   if (updated) {
-    const std::optional<std::string> contents = os_.files.read_file(incoming);
+    const std::optional<std::string> contents = os_.files.read_file(incoming, kMaxProfileBytes);
     // Only what the loader would load a proxy from replaces the database: an
     // error page, or a database whose entries are all blocked or empty, would
     // only bring the empty-database prompt back with the good file gone.

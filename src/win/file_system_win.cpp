@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 
 #include "win/win_util.h"
 
@@ -33,13 +34,17 @@ bool write_new_file(const std::wstring& path, std::string_view contents) {
 
 }  // namespace
 
-std::optional<std::string> Win32FileSystem::read_file(const std::string& path) {
+std::optional<std::string> Win32FileSystem::read_file(const std::string& path,
+                                                      std::size_t limit) {
   const UniqueHandle file(CreateFileW(widen(path).c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) return std::nullopt;
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return std::nullopt;
+  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
+      static_cast<std::uint64_t>(size.QuadPart) > limit) {
+    return std::nullopt;
+  }
   std::string contents(static_cast<std::size_t>(size.QuadPart), '\0');
   std::size_t done = 0;
   while (done < contents.size()) {

@@ -11,7 +11,7 @@ namespace proxanto::win {
 
 class Win32FileSystem final : public FileSystemPort {
  public:
-  std::optional<std::string> read_file(const std::string& path) override;
+  std::optional<std::string> read_file(const std::string& path, std::size_t limit) override;
   // Writes "<path>.tmp", flushes it to the disk and moves it over `path`; on
   // failure the temporary file is deleted and `path` is left as it was.
   bool replace_file(const std::string& path, std::string_view contents) override;

@@ -5,7 +5,7 @@
 #include <commctrl.h>
 
 #include "app/form1.h"
-#include "portable/clock_random.h"
+#include "app/clock_random.h"
 #include "win/adapters_win.h"
 #include "win/file_system_win.h"
 #include "win/main_window.h"

@@ -33,6 +33,8 @@ struct ProgramExit {};
 // of requests across the registry, WinINet, the popup and the tray.
 using Journal = std::vector<std::string>;
 
+// Keys and values in memory, named as the registry names them: without
+// regard to case, a trailing backslash allowed, a leading one naming nothing.
 struct MemoryRegistry final : RegistryPort {
   using Key = std::tuple<RegRoot, std::string, std::string>;
   std::optional<RegValue> read(RegRoot root, const std::string& path,
@@ -42,25 +44,36 @@ struct MemoryRegistry final : RegistryPort {
   }
   void write(RegRoot root, const std::string& path, const std::string& name,
              const RegValue& value) override {
-    values[key(root, path, name)] = value;
     journal->push_back("reg " + name);
+    if (path.starts_with('\\')) return;
+    const Key k = key(root, path, name);
+    values[k] = value;
+    for (std::string p = std::get<1>(k);; p.resize(p.rfind('\\'))) {
+      keys.insert({root, p});
+      if (p.find('\\') == std::string::npos) break;
+    }
   }
   void remove(RegRoot root, const std::string& path, const std::string& name) override {
     values.erase(key(root, path, name));
     journal->push_back("reg -" + name);
+  }
+  bool key_exists(RegRoot root, const std::string& path) const {
+    return keys.count({root, std::get<1>(key(root, path, ""))}) != 0;
   }
   static Key key(RegRoot root, std::string path, const std::string& name) {
     while (!path.empty() && path.back() == '\\') path.pop_back();
     return {root, ascii_lower(path), ascii_lower(name)};
   }
   std::map<Key, RegValue> values;
+  std::set<std::pair<RegRoot, std::string>> keys;  // every key created, with its parents
   Journal* journal = nullptr;
 };
 
 struct MemoryFiles final : FileSystemPort {
-  std::optional<std::string> read_file(const std::string& path) override {
+  std::optional<std::string> read_file(const std::string& path, std::size_t limit) override {
     const auto found = files.find(path);
-    return found == files.end() || unreadable ? std::nullopt : std::optional(found->second);
+    if (found == files.end() || unreadable || found->second.size() > limit) return std::nullopt;
+    return found->second;
   }
   bool replace_file(const std::string& path, std::string_view contents) override {
     if (fail_writes) return false;

@@ -74,11 +74,17 @@ TEST_F(Loader, FieldsAreSplitAtSemicolonsUntrimmedAndCutAt1549Characters) {
   EXPECT_EQ(f[0].size() + f[1].size() + f[2].size() + 2, 1549u);
   EXPECT_EQ(form.ip_list[2].country(), "");
 
+  // A disguised ";" is no separator, and never reaches WinINet as one.
+  ASSERT_FALSE(load("[IP]\ncount=1\n0=192.0.2.1:80\xC0\xBBhttps=198.51.100.9:443;8\n"));
+  ASSERT_GE(os.internet.calls.size(), 3u);
+  EXPECT_EQ(os.internet.calls[os.internet.calls.size() - 3].server,
+            "192.0.2.1:80\xEF\xBF\xBD\xEF\xBF\xBDhttps=198.51.100.9:443");
+
   ASSERT_FALSE(load(kWorkedExample));
   EXPECT_EQ(addresses(), (std::vector<std::string>{"192.0.2.10:8080", "203.0.113.25:80",
                                                     "192.0.2.200:8000", "198.51.100.33:8080"}));
   EXPECT_EQ(form.ip_list[3].fields, (std::vector<std::string>{"198.51.100.33:8080", "8", "x"}));
-  EXPECT_EQ(applied(), 2u);
+  EXPECT_EQ(applied(), 3u);
 }
 
 TEST_F(Loader, EntriesWithoutOrWithAnUnknownCountryShowTheAddressAlone) {

@@ -33,6 +33,18 @@ TEST(ProfileFile, ReadsAndWritesAsThePlatformDoes) {
   }
 }
 
+TEST(Utf8, MalformedSequencesDecodeToReplacementCharactersNeverToAscii) {
+  const std::u16string r1 = u"\uFFFD", r2 = r1 + r1, r3 = r2 + r1, r4 = r3 + r1;
+  const std::pair<std::string, std::u16string> cases[] = {
+      {"a\xC4\x8D", u"a\u010D"},         {"\xF0\x9F\x98\x80", u"\U0001F600"},
+      {"\xC0\xBB", r2},                  {"\xC0\x80", r2},           // overlong ";" and NUL
+      {"\xE0\x80\xBB", r3},              {"\xF0\x80\x80\xBB", r4},  // longer overlong forms
+      {"\xED\xA0\x80", r3},              {"\xF4\x90\x80\x80", r4},  // surrogate, past U+10FFFF
+      {"\xE2\x82", r2},                  {"x\x80y", u"x\uFFFDy"},    // cut, stray
+  };
+  for (const auto& [bytes, units] : cases) EXPECT_EQ(utf8_to_utf16(bytes), units) << bytes;
+}
+
 TEST(ProfileFileReader, ReadsEveryEntryOfAFullDatabase) {
   constexpr int kEntries = 32767;
   const auto entry = [](int n) {

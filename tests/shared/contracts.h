@@ -1,7 +1,7 @@
 #pragma once
-// The behaviour every registry backend and every file system must share. Each
-// test program defines make_registry_test_backend() and make_test_file_system()
-// once, for its own.
+// The behaviour every registry backend must share: the system's under Wine,
+// the in-memory stand-in natively. Each test program defines
+// make_registry_test_backend() once, for its own.
 
 #include <cstddef>
 #include <iosfwd>
@@ -31,28 +31,6 @@ class RegistryTestBackend {
   // The number of handles (or files) the process holds open, where the
   // backend can tell.
   virtual std::optional<std::size_t> open_handle_count() = 0;
-};
-
-// The file system of the test program, the same for every test.
-std::unique_ptr<FileSystemPort> make_test_file_system();
-
-// An empty folder of the test's own, removed with everything in it at the
-// end. Paths are in the program's form (backslashes).
-class TestFolder {
- public:
-  TestFolder();
-  ~TestFolder();
-  TestFolder(const TestFolder&) = delete;
-  TestFolder& operator=(const TestFolder&) = delete;
-  FileSystemPort& files() { return *files_; }
-  const std::string& folder() const { return folder_; }
-  std::string path(const std::string& name) const { return folder_ + "\\" + name; }
-  bool make_folder(const std::string& name);
-  bool is_folder(const std::string& name) const;
-
- private:
-  std::unique_ptr<FileSystemPort> files_ = make_test_file_system();
-  std::string folder_;
 };
 
 std::unique_ptr<RegistryTestBackend> make_registry_test_backend();

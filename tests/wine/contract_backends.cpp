@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "shared/contracts.h"
-#include "win/file_system_win.h"
 #include "win/registry_win.h"
 #include "win/win_util.h"
 
@@ -89,10 +88,6 @@ class Win32RegistryBackend final : public RegistryTestBackend {
 
 std::unique_ptr<RegistryTestBackend> make_registry_test_backend() {
   return std::make_unique<Win32RegistryBackend>();
-}
-
-std::unique_ptr<FileSystemPort> make_test_file_system() {
-  return std::make_unique<win::Win32FileSystem>();
 }
 
 }  // namespace proxanto::test_support

@@ -31,7 +31,7 @@ struct NullPorts : MessageBoxPort, StringTablePort, TrayPort, ClipboardPort, Pop
   std::string program_folder() override { return {}; }
   [[noreturn]] void exit_now() override { std::abort(); }
   double draw() override { return 0; }
-  std::optional<std::string> read_file(const std::string&) override { return {}; }
+  std::optional<std::string> read_file(const std::string&, std::size_t) override { return {}; }
   bool replace_file(const std::string&, std::string_view) override { return false; }
   bool file_exists(const std::string&) override { return false; }
   bool copy_file(const std::string&, const std::string&) override { return false; }
@@ -44,7 +44,7 @@ struct NullPorts : MessageBoxPort, StringTablePort, TrayPort, ClipboardPort, Pop
 // in the United States (8), entry 3 in the Russian Federation (24), entry 1
 // blocked.
 struct WorkedExampleFiles final : NullPorts {
-  std::optional<std::string> read_file(const std::string&) override {
+  std::optional<std::string> read_file(const std::string&, std::size_t) override {
     return test_data::kWorkedExample;
   }
 };

@@ -9,6 +9,7 @@
 
 #include "database/profile_file.h"
 #include "shared/contracts.h"
+#include "wine/test_folder.h"
 #include "shared/worked_example.h"
 
 namespace proxanto::test_support {
@@ -53,7 +54,9 @@ class FileSystemContract : public ::testing::Test {
   bool put(const std::string& name, const std::string& bytes) {
     return files_.replace_file(path(name), bytes);
   }
-  std::optional<std::string> read(const std::string& name) { return files_.read_file(path(name)); }
+  std::optional<std::string> read(const std::string& name, std::size_t limit = 1 << 20) {
+    return files_.read_file(path(name), limit);
+  }
   bool exists(const std::string& name) { return files_.file_exists(path(name)); }
   bool make_folder(const std::string& name) { return folder_.make_folder(name); }
   bool is_folder(const std::string& name) { return folder_.is_folder(name); }
@@ -70,6 +73,9 @@ TEST_F(FileSystemContract, ReadsWhatItReplacedWholeAndLeavesNoTemporaryFile) {
     EXPECT_EQ(read("sub\\f.ini"), bytes);
   }
   EXPECT_FALSE(exists("sub\\f.ini.tmp"));
+  ASSERT_TRUE(put("big.ini", std::string(1001, 'x')));
+  EXPECT_EQ(read("big.ini", 1000), std::nullopt) << "over the limit";
+  EXPECT_EQ(read("big.ini", 1001)->size(), 1001u);
   EXPECT_EQ(read("none.ini"), std::nullopt);
   EXPECT_EQ(read("sub"), std::nullopt);
   // A folder is no file.
