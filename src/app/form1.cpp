@@ -5,6 +5,7 @@
 
 #include "app/text.h"
 #include "database/countries.h"
+#include "proxy/recovery.h"
 #include "proxy/registry.h"
 
 namespace proxanto {
@@ -17,7 +18,14 @@ std::string AddBackslash(const std::string& path) {
 Form1::Form1(Platform& platform) : os_(platform) {}
 
 void Form1::Form_Load() {
+  // A run that ended without the exit sequence may have left its proxy set.
+  recover_after_unclean_end(os_.registry);
   Hkey = "Software\\Marvedo\\Quillet";
+  // The update may come from another server, set in the program's key.
+  if (std::string url = GetRegString(os_.registry, RegRoot::LocalMachine, Hkey, "update_url");
+      !url.empty()) {
+    update_url = std::move(url);
+  }
   ini_path = AddBackslash(os_.process.program_folder()) + "ip.ini";
   ARR_EN = english_country_names();
   ARR_CS = czech_country_names();
@@ -50,8 +58,8 @@ void Form1::Form_Load() {
 void Form1::Form_Unload() { konec(); }
 
 void Form1::konec() {
-  DeleteRegValue(os_.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer");
-  SetRegDword(os_.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable", 0);
+  reset_internet_settings(os_.registry);
+  clear_applied(os_.registry);
   if (tray_added_) os_.tray.notify(kNimDelete, nid);
   os_.process.exit_now();
   std::abort();  // exit_now never returns; the compiler cannot see that through the port

@@ -113,10 +113,14 @@ class Form1 {
   void filter_Click();
   void filter_chosen(int country, int position);
 
-  // Database update: 0 from the menu, 1 from the empty-database prompt.
+  // Database update: 0 from the menu, 1 from the empty-database prompt. The
+  // download runs in the background; download_done finishes the update.
   void updater(int par);
   void upd_Click();
-  // Where the update comes from; a plain HTTP address ending in /update/ip.ini.
+  void download_done(int ticket, std::optional<std::string> body);
+  void update_deadline_Timer();
+  // Where the update comes from: the value "update_url" of the program's key,
+  // or the maker's server. http:// and https:// addresses both work.
   std::string update_url = "http://www.marvedo.com/update/ip.ini";
 
   // Runs the click handler of a menu item chosen by the user.
@@ -157,6 +161,7 @@ class Form1 {
   void set_tooltip(const std::string& text);
   std::string proxy_tooltip() const;
   void empty_result(int par);
+  std::string backup_path() const;
   void add_tray_icon();
   void clear_ip_menu();
   std::optional<int> active_filter() const;
@@ -166,7 +171,9 @@ class Form1 {
   bool clearing_filter_ = false; // inside the reload after an empty filtered result
   bool tray_added_ = false;    // the icon belongs in the tray from start-up on
   bool tray_retrying_ = false;  // the shell refused it; the retry timer runs
-  int loads_held_ = 0;          // prompts of loads that are open
+  int loads_held_ = 0;          // prompts of loads, or a download, under way
+  std::optional<int> update_par_;  // the par of the update whose download runs
+  int update_ticket_ = 0;          // its download; older outcomes are ignored
 };
 
 // The proxies a database yields: its entries that are there, not blocked

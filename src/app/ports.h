@@ -168,8 +168,9 @@ class PopupPort {
 };
 
 // Timer1 polls the hot keys, t closes the popup, TrayRetry adds the tray
-// icon again while the shell is not ready to take it.
-enum class TimerId : unsigned { Timer1 = 1, t = 2, TrayRetry = 3 };
+// icon again while the shell is not ready to take it, UpdateDeadline ends an
+// update that has not finished after 60 s.
+enum class TimerId : unsigned { Timer1 = 1, t = 2, TrayRetry = 3, UpdateDeadline = 4 };
 
 class TimerPort {
  public:
@@ -207,6 +208,8 @@ class ProcessPort {
   virtual ~ProcessPort() = default;
   // The folder of the running program, in the platform's form.
   virtual std::string program_folder() = 0;
+  // The full path of the program file.
+  virtual std::string program_path() = 0;
   // Ends the program at once: no further event, handler or destructor runs.
   [[noreturn]] virtual void exit_now() = 0;
 };
@@ -214,9 +217,12 @@ class ProcessPort {
 class DownloadPort {
  public:
   virtual ~DownloadPort() = default;
-  // Downloads the URL into the file; true when the transfer succeeded and the
-  // file was written. Blocks until the transfer ends.
-  virtual bool download(const std::string& url, const std::string& path) = 0;
+  // Starts fetching the URL in the background and returns at once. The
+  // outcome comes back on the user-interface thread as
+  // Form1::download_done(ticket, body): the body of a complete answer with a
+  // 2xx status, or nothing for any failure (no connection, another status,
+  // more than 5 redirects, a cut or oversized body, 15 s without data).
+  virtual void start(int ticket, const std::string& url) = 0;
 };
 
 class RandomPort {

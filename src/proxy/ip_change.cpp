@@ -1,11 +1,13 @@
 #include "app/form1.h"
 #include "app/text.h"
 #include "database/countries.h"
+#include "proxy/recovery.h"
 #include "proxy/registry.h"
 
 namespace proxanto {
 
 void Form1::apply_proxy(const std::string& address) {
+  record_applied(os_.registry, address, "\"" + os_.process.program_path() + "\" /recover");
   SetRegString(os_.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer", address);
   SetRegDword(os_.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable", 1);
   SetProxy(true, address);

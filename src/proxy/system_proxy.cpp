@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "app/text.h"
+#include "proxy/recovery.h"
 #include "proxy/registry.h"
 
 namespace proxanto {
@@ -26,8 +27,8 @@ bool Form1::SetProxy(bool Enable, const std::string& Server) {
 
 void Form1::stop_proxy() {
   os_.popup.place();
-  DeleteRegValue(os_.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer");
-  SetRegDword(os_.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable", 0);
+  reset_internet_settings(os_.registry);
+  clear_applied(os_.registry);
   SetProxy(false, "");
   announce_stopped();
 }
@@ -44,8 +45,8 @@ void Form1::announce_stopped() {
 }
 
 void Form1::obnovit_Click() {
-  DeleteRegValue(os_.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer");
-  SetRegDword(os_.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable", 0);
+  reset_internet_settings(os_.registry);
+  clear_applied(os_.registry);
   os_.popup.place();
   SetProxy(false, "");
   set_proxy_items(false);

@@ -97,17 +97,10 @@ std::int16_t Win32Keyboard::key_state(int virtual_key) {
   return static_cast<std::int16_t>(GetAsyncKeyState(virtual_key));
 }
 
+std::string Win32Process::program_path() { return narrow(module_path()); }
+
 std::string Win32Process::program_folder() {
-  std::wstring path(MAX_PATH, L'\0');
-  while (true) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
+  std::wstring path = module_path();
   const std::size_t slash = path.find_last_of(L"\\/");
   if (slash != std::wstring::npos) path.resize(slash == 2 && path[1] == L':' ? 3 : slash);
   return narrow(path);

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <optional>
+#include <string>
+
 #include "app/ports.h"
 
 namespace proxanto::win {
@@ -54,14 +57,26 @@ class Win32Keyboard final : public KeyboardPort {
   std::int16_t key_state(int virtual_key) override;
 };
 
+// Posted to the main window when a download ends: wParam is its ticket,
+// lParam a DownloadOutcome that the receiver deletes.
+inline constexpr UINT kDownloadDoneMessage = WM_APP + 1;
+struct DownloadOutcome {
+  std::optional<std::string> body;
+};
+
 class Win32Download final : public DownloadPort {
  public:
-  bool download(const std::string& url, const std::string& path) override;
+  explicit Win32Download(HWND window) : window_(window) {}
+  void start(int ticket, const std::string& url) override;
+
+ private:
+  HWND window_;  // receives kDownloadDoneMessage
 };
 
 class Win32Process final : public ProcessPort {
  public:
   std::string program_folder() override;
+  std::string program_path() override;
   [[noreturn]] void exit_now() override;
 };
 

@@ -8,12 +8,21 @@
 #include "app/clock_random.h"
 #include "win/adapters_win.h"
 #include "win/file_system_win.h"
+#include "win/instance_win.h"
 #include "win/main_window.h"
 #include "win/popup_win.h"
 #include "win/registry_win.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
   using namespace proxanto;
+  // The same program file serves as the watcher and as the log-on recovery.
+  const std::wstring_view arguments = command_line ? command_line : L"";
+  if (arguments.starts_with(L"/watch ")) return win::run_watcher(arguments.substr(7));
+  if (arguments == L"/recover") return win::run_recovery();
+  const win::SingleInstance session;
+  if (!session.first()) return 0;
+  win::start_watcher();
+
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
 
@@ -29,17 +38,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   win::Win32Keyboard keyboard;
   win::Win32Process process;
   ClockRandom random;
-  win::Win32Download download;
+  win::Win32Download download(window.hwnd());
   Platform platform{registry, files,    internet, boxes,   strings, tray,  clipboard,
                     popup,    window,   keyboard, window,  process, random, download};
 
   Form1 form(platform);
-  // Tests and deployments may fetch the database update from another server.
-  if (const DWORD size = GetEnvironmentVariableW(L"PROXANTO_UPDATE_URL", nullptr, 0); size > 1) {
-    std::wstring url(size, L'\0');
-    url.resize(GetEnvironmentVariableW(L"PROXANTO_UPDATE_URL", url.data(), size));
-    form.update_url = win::narrow(url);
-  }
   window.attach(form);
   win::install_crash_handler(&form);
   win::guarded(&form, [&] { form.Form_Load(); });

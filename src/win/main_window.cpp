@@ -2,10 +2,13 @@
 
 #include <cstdlib>
 #include <exception>
+#include <memory>
 #include <string_view>
 
 #include "win/about_win.h"
+#include "win/adapters_win.h"
 #include "win/filter_win.h"
+#include "win/instance_win.h"
 #include "win/resource_ids.h"
 
 namespace proxanto::win {
@@ -15,6 +18,7 @@ namespace {
 constexpr UINT kTimer1Interval = 100;
 constexpr UINT kTimerTInterval = 1000;
 constexpr UINT kTrayRetryInterval = 2000;
+constexpr UINT kUpdateDeadline = 60000;  // the whole download, however slow
 Form1* g_crash_form = nullptr;
 
 LONG WINAPI on_unhandled_exception(EXCEPTION_POINTERS*) {
@@ -108,6 +112,7 @@ MainWindow::MainWindow(HINSTANCE instance) : instance_(instance) {
   wc.lpszClassName = kMainWindowClass;
   RegisterClassExW(&wc);
   taskbar_created_ = RegisterWindowMessageW(L"TaskbarCreated");
+  show_proxy_ = RegisterWindowMessageW(kShowProxyMessage);
   // Far off the screen and without a task-bar button, and never shown.
   CreateWindowExW(WS_EX_TOOLWINDOW, kMainWindowClass, L"Proxanto", WS_POPUP, -32000, -32000, 1,
                   1, nullptr, nullptr, instance, this);
@@ -134,6 +139,11 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
     form_->taskbar_created();
     return 0;
   }
+  if (message == show_proxy_ && show_proxy_ != 0) {
+    // A second start: the double click's popup shows the proxy in use.
+    form_->tray_callback(WM_LBUTTONDBLCLK);
+    return 0;
+  }
   switch (message) {
     case WM_MOUSEMOVE:
       // The tray icon's callback: lParam carries the mouse message.
@@ -143,7 +153,13 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
       if (wparam == static_cast<WPARAM>(TimerId::Timer1)) form_->Timer1_Timer();
       if (wparam == static_cast<WPARAM>(TimerId::t)) form_->t_Timer();
       if (wparam == static_cast<WPARAM>(TimerId::TrayRetry)) form_->tray_retry_Timer();
+      if (wparam == static_cast<WPARAM>(TimerId::UpdateDeadline)) form_->update_deadline_Timer();
       return 0;
+    case kDownloadDoneMessage: {
+      const std::unique_ptr<DownloadOutcome> outcome(reinterpret_cast<DownloadOutcome*>(lparam));
+      form_->download_done(static_cast<int>(wparam), std::move(outcome->body));
+      return 0;
+    }
     case WM_QUERYENDSESSION:
       return TRUE;
     case WM_ENDSESSION:
@@ -214,9 +230,10 @@ void MainWindow::show_filter(int start_index) {
 void MainWindow::set_enabled(TimerId id, bool enabled) {
   const auto timer = static_cast<UINT_PTR>(id);
   if (enabled) {
-    const UINT interval = id == TimerId::t           ? kTimerTInterval
-                          : id == TimerId::TrayRetry ? kTrayRetryInterval
-                                                     : kTimer1Interval;
+    const UINT interval = id == TimerId::t                ? kTimerTInterval
+                          : id == TimerId::TrayRetry      ? kTrayRetryInterval
+                          : id == TimerId::UpdateDeadline ? kUpdateDeadline
+                                                          : kTimer1Interval;
     SetTimer(hwnd(), timer, interval, nullptr);
   } else {
     KillTimer(hwnd(), timer);

@@ -40,6 +40,7 @@ class MainWindow final : public MainWindowPort, public TimerPort {
   UniqueIcon small_icon_;
   UniqueWindow window_;
   UINT taskbar_created_ = 0;
+  UINT show_proxy_ = 0;
   Form1* form_ = nullptr;
   bool in_menu_ = false;
   bool in_about_ = false;  // the about box is open; it is brought to the front, not opened twice

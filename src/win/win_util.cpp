@@ -13,6 +13,19 @@ std::string narrow(std::wstring_view utf16) {
   return utf16_to_utf8(std::u16string(utf16.begin(), utf16.end()));
 }
 
+std::wstring module_path() {
+  std::wstring path(MAX_PATH, L'\0');
+  while (true) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
 namespace {
 int screen_dpi(int axis) {
   HDC dc = GetDC(nullptr);

@@ -84,5 +84,7 @@ inline int height_of(const RECT& r) { return r.bottom - r.top; }
 
 // The program's own module, which holds its resources.
 inline HINSTANCE module() { return GetModuleHandleW(nullptr); }
+// The full path of the program file.
+std::wstring module_path();
 
 }  // namespace proxanto::win

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <thread>
 
+#include "proxy/recovery.h"
 #include "proxy/registry.h"
 #include "win/registry_win.h"
 #include "win/win_util.h"
@@ -63,25 +64,26 @@ ProxantoRun::ProxantoRun(const std::optional<std::string>& ip_ini) {
 
 ProxantoRun::~ProxantoRun() {
   if (process_.hProcess != nullptr) {
-    const win::UniqueHandle process(process_.hProcess), thread(process_.hThread);
-    if (running()) {
-      TerminateProcess(process.get(), 3);
-      WaitForSingleObject(process.get(), 5000);
-    }
+    if (running()) kill();
+    CloseHandle(process_.hProcess);
+    CloseHandle(process_.hThread);
   }
-  std::error_code ignored;
-  fs::remove_all(widen(folder_), ignored);
+  // The program's watcher runs from the folder until it has seen the
+  // program end.
+  wait_for([&] {
+    std::error_code error;
+    fs::remove_all(widen(folder_), error);
+    return !error;
+  }, 5s);
 }
 
-void ProxantoRun::start(const std::string& update_url) {
-  // The program inherits the variable.
-  SetEnvironmentVariableW(L"PROXANTO_UPDATE_URL", widen(update_url).c_str());
-  std::wstring command = L"\"" + widen(folder_ + "\\proxanto.exe") + L"\"";
+void ProxantoRun::start(const std::string& update_url, const std::wstring& arguments) {
+  set_reg_string(RegRoot::LocalMachine, kOwnKey, "update_url", update_url);
+  std::wstring command = L"\"" + widen(path("proxanto.exe")) + L"\" " + arguments;
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                  widen(folder_).c_str(), &startup, &process_);
-  SetEnvironmentVariableW(L"PROXANTO_UPDATE_URL", nullptr);
   WaitForInputIdle(process_.hProcess, 5000);
 }
 
@@ -98,16 +100,15 @@ std::optional<DWORD> ProxantoRun::wait_exit(std::chrono::milliseconds timeout) {
   return code;
 }
 
+void ProxantoRun::kill() {
+  TerminateProcess(process_.hProcess, 3);
+  WaitForSingleObject(process_.hProcess, 5000);
+}
+
 std::optional<std::string> ProxantoRun::read_file(const std::string& name) const {
-  const win::UniqueHandle file(CreateFileW(widen(folder_ + "\\" + name).c_str(), GENERIC_READ,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string bytes(1 << 20, '\0');
-  DWORD got = 0;
-  ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-  bytes.resize(got);
-  return bytes;
+  std::ifstream file(fs::path(widen(path(name))), std::ios::binary);
+  if (!file) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 std::vector<HWND> ProxantoRun::top_windows() const {
@@ -123,28 +124,17 @@ HWND ProxantoRun::main_window() const {
   return nullptr;
 }
 
-std::optional<MessageBoxView> ProxantoRun::message_box() const {
-  for (HWND w : top_windows()) {
-    // The program's message boxes are the dialogs titled with its name; the
-    // filter dialog and the about box have titles of their own.
-    if (class_name(w) != "#32770" || !IsWindowVisible(w) || window_text(w) != "Proxanto") {
-      continue;
-    }
-    // The message box's text is the static control with id 0xFFFF.
-    MessageBoxView view{w, window_text(w), window_text(GetDlgItem(w, 0xFFFF)), {}};
-    for (HWND child = GetWindow(w, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-      if (class_name(child) == "Button") view.buttons.push_back(window_text(child));
-    }
-    return view;
-  }
-  return std::nullopt;
-}
-
 std::optional<MessageBoxView> ProxantoRun::wait_message_box(const std::string& text) const {
   std::optional<MessageBoxView> box;
   const bool up = wait_for([&] {
-    box = message_box();
-    return box && (text.empty() || box->text == text);
+    for (HWND w : top_windows()) {
+      // The message box's text is the static control with id 0xFFFF.
+      if (class_name(w) == "#32770" && IsWindowVisible(w) && window_text(w) == "Proxanto") {
+        box = MessageBoxView{w, window_text(GetDlgItem(w, 0xFFFF))};
+        return text.empty() || box->text == text;
+      }
+    }
+    return false;
   });
   return up ? box : std::nullopt;
 }
@@ -159,30 +149,20 @@ void ProxantoRun::answer(const MessageBoxView& box, int button_id) const {
 }
 
 HWND ProxantoRun::popup() const {
-  for (HWND w : top_windows()) {
-    if (IsWindowVisible(w) && GetDlgItem(w, 1002) != nullptr && class_name(w) != "#32770") {
-      return w;
-    }
-  }
-  return nullptr;
+  HWND popup = FindWindowW(L"ProxantoForm2", nullptr);
+  return popup != nullptr && IsWindowVisible(popup) ? popup : nullptr;
 }
 
-std::optional<PopupView> ProxantoRun::wait_popup(const std::string& first) const {
-  std::optional<PopupView> view;
+std::optional<std::string> ProxantoRun::wait_popup(const std::string& first) const {
+  std::string lines;
   const bool shown = wait_for([&] {
     HWND popup = this->popup();
-    if (popup == nullptr) return false;
     // The two lines are the labels with ids 1002 and 1003.
-    view = PopupView{window_text(GetDlgItem(popup, 1002)), window_text(GetDlgItem(popup, 1003))};
-    GetWindowRect(popup, &view->rect);
-    return first.empty() || view->first == first;
+    lines = popup ? window_text(GetDlgItem(popup, 1002)) + "|" + window_text(GetDlgItem(popup, 1003))
+                  : "";
+    return popup != nullptr && lines.starts_with(first + "|");
   });
-  return shown ? view : std::nullopt;
-}
-
-HWND ProxantoRun::tray_menu() const {
-  HWND menu = FindWindowW(L"#32768", nullptr);
-  return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
+  return shown ? std::optional(lines) : std::nullopt;
 }
 
 void ProxantoRun::tray_event(UINT mouse_message) const {
@@ -201,9 +181,13 @@ void press_keys(const std::vector<WORD>& keys) {
 }
 
 void ProxantoRun::choose_from_menu(int downs, const std::vector<int>& submenu_downs) const {
+  const auto menu_open = [] {
+    HWND menu = FindWindowW(L"#32768", nullptr);
+    return menu != nullptr && IsWindowVisible(menu);
+  };
   tray_event(WM_RBUTTONDOWN);
   tray_event(WM_RBUTTONUP);
-  wait_for([&] { return tray_menu() != nullptr; });
+  wait_for(menu_open);
   std::this_thread::sleep_for(200ms);
   std::vector<WORD> keys(static_cast<std::size_t>(downs), VK_DOWN);
   for (int sub : submenu_downs) {
@@ -212,7 +196,7 @@ void ProxantoRun::choose_from_menu(int downs, const std::vector<int>& submenu_do
   }
   keys.push_back(VK_RETURN);
   press_keys(keys);
-  wait_for([&] { return tray_menu() == nullptr; }, 3s);
+  wait_for([&] { return !menu_open(); }, 3s);
 }
 
 void ProxantoRun::end_session() const {
@@ -227,13 +211,19 @@ void reset_registry() {
   win::Win32Registry registry;
   DeleteRegValue(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer");
   DeleteRegValue(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable");
+  clear_applied(registry);
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, widen(kOwnKey).c_str());
-  RegDeleteKeyW(HKEY_LOCAL_MACHINE, widen(kOwnKey).c_str());
 }
 
 std::string reg_string(RegRoot root, const std::string& path, const std::string& name) {
   win::Win32Registry registry;
   return GetRegString(registry, root, path, name);
+}
+
+void set_reg_string(RegRoot root, const std::string& path, const std::string& name,
+                    const std::string& text) {
+  win::Win32Registry registry;
+  SetRegString(registry, root, path, name, text);
 }
 
 std::optional<DWORD> proxy_enable() {
@@ -244,14 +234,13 @@ std::optional<DWORD> proxy_enable() {
          (static_cast<DWORD>(value->data[3]) << 24);
 }
 
-bool proxy_server_exists() {
+std::optional<std::string> proxy_server() {
   win::Win32Registry registry;
-  return registry.read(RegRoot::CurrentUser, kInternetSettings, "ProxyServer").has_value();
-}
-
-std::string proxy_server() {
+  if (!registry.read(RegRoot::CurrentUser, kInternetSettings, "ProxyServer")) return std::nullopt;
   return reg_string(RegRoot::CurrentUser, kInternetSettings, "ProxyServer");
 }
+
+bool proxy_reset() { return proxy_enable() == 0u && !proxy_server(); }
 
 int tray_icon_count() {
   HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);

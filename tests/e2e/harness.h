@@ -11,10 +11,10 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "app/ports.h"
+#include "proxy/registry.h"
 #include "shared/worked_example.h"
 
 namespace proxanto::e2e {
@@ -22,14 +22,11 @@ namespace proxanto::e2e {
 inline const std::string kOwnKey = "Software\\Marvedo\\Quillet";
 // Port 1 is privileged: no test server is ever given it.
 inline const std::string kNoUpdateServer = "http://127.0.0.1:1/update/ip.ini";
-inline const std::string kEmptyPrompt =
-    "IP adresy nebyly nalezeny !\r\nPřejete si stáhnout novou databázi ?";
 
 // Positions in the tray menu for the keyboard: separators are skipped, the
 // disabled first item is not.
-inline constexpr int kChangeIp = 3, kFavourites = 4, kAddFavourite = 5, kCopy = 6, kBlock = 7,
-                     kFilter = 8, kLanguage = 9, kHotKeys = 10, kStop = 11, kRestore = 12,
-                     kAbout = 13, kUpdate = 14, kExit = 15;
+inline constexpr int kChangeIp = 3, kCopy = 6, kBlock = 7, kStop = 11, kRestore = 12, kAbout = 13,
+                     kUpdate = 14, kExit = 15;
 
 // Polls until the condition holds or the time is up.
 bool wait_for(const std::function<bool()>& condition,
@@ -37,14 +34,7 @@ bool wait_for(const std::function<bool()>& condition,
 
 struct MessageBoxView {
   HWND window = nullptr;
-  std::string title;
   std::string text;
-  std::vector<std::string> buttons;  // captions of the push buttons, in order
-};
-
-struct PopupView {
-  std::string first, second;  // the two lines
-  RECT rect{};
 };
 
 class ProxantoRun {
@@ -55,27 +45,25 @@ class ProxantoRun {
   ProxantoRun(const ProxantoRun&) = delete;
   ProxantoRun& operator=(const ProxantoRun&) = delete;
 
-  // The program's database update comes from `update_url`; by default a
-  // loopback port where nothing listens: no run ever reaches the maker's web
-  // server.
-  void start(const std::string& update_url = kNoUpdateServer);
+  // The update comes from `update_url` (saved in the program's key): by
+  // default a port where nothing listens, so no run reaches the maker's server.
+  void start(const std::string& update_url = kNoUpdateServer, const std::wstring& arguments = {});
   bool running() const;
   // Waits for the process to end; its exit code, or nothing on time-out.
   std::optional<DWORD> wait_exit(std::chrono::milliseconds timeout = std::chrono::seconds(10));
-
-  // A file of the program's folder by name; nothing when it is not there.
+  // Ends the process as Task Manager does: no exit sequence runs.
+  void kill();
+  std::string path(const std::string& name) const { return folder_ + "\\" + name; }
   std::optional<std::string> read_file(const std::string& name = "ip.ini") const;
 
-  // Windows of the running program.
   HWND main_window() const;
-  std::optional<MessageBoxView> message_box() const;
-  // The message box once it is up, with `text` when one is given.
+  // The program's message box titled "Proxanto" once it is up, with `text`
+  // when one is given.
   std::optional<MessageBoxView> wait_message_box(const std::string& text = {}) const;
   void answer(const MessageBoxView& box, int button_id) const;
   HWND popup() const;  // the visible notification popup, or null
-  // The visible popup once its first line reads `first` (any, when empty).
-  std::optional<PopupView> wait_popup(const std::string& first = {}) const;
-  HWND tray_menu() const;  // the open pop-up menu, or null
+  // The popup's two lines "first|second" once its first line reads `first`.
+  std::optional<std::string> wait_popup(const std::string& first) const;
 
   // The tray icon's callback, as the shell sends it.
   void tray_event(UINT mouse_message) const;
@@ -93,26 +81,25 @@ class ProxantoRun {
   PROCESS_INFORMATION process_{};
 };
 
-// Test state in the registry: the program's own key and the proxy values.
+// The registry as the tests see it: the program's keys are removed around
+// each test.
 void reset_registry();
 std::string reg_string(RegRoot root, const std::string& path, const std::string& name);
-inline std::string saved(const std::string& name) {
-  return reg_string(RegRoot::LocalMachine, kOwnKey, name);
-}
+void set_reg_string(RegRoot root, const std::string& path, const std::string& name,
+                    const std::string& text);
 std::optional<DWORD> proxy_enable();
-bool proxy_server_exists();
-std::string proxy_server();
+std::optional<std::string> proxy_server();  // nothing when the value is absent
+// ProxyEnable 0 and no ProxyServer: a direct connection.
+bool proxy_reset();
 
 // Icons in Wine's stand-alone system tray, each a child window of it.
 int tray_icon_count();
-
 std::string window_text(HWND window);
 std::string clipboard_text();
 void press_keys(const std::vector<WORD>& keys);
 // Presses a dialog's button the way UI automation's Invoke does.
 void invoke(HWND dialog, int button_id);
 
-// Each test starts from a registry without the program's key or a proxy.
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override { reset_registry(); }

@@ -227,6 +227,7 @@ struct RecordingWindow final : MainWindowPort {
 
 struct FakeProcess final : ProcessPort {
   std::string program_folder() override { return folder; }
+  std::string program_path() override { return folder + "\\proxanto.exe"; }
   [[noreturn]] void exit_now() override {
     ++exits;
     throw ProgramExit{};
@@ -247,22 +248,18 @@ struct ScriptedRandom final : RandomPort {
   int draws = 0;
 };
 
-// Serves downloads from a table of URLs into MemoryFiles; any other URL
-// fails.
+// Downloads that finish when the test says so, with the body `served` holds
+// for their URL; any other URL fails.
 struct FakeDownload final : DownloadPort {
-  explicit FakeDownload(MemoryFiles& files) : files_(files) {}
-  bool download(const std::string& url, const std::string& path) override {
-    if (while_downloading) while_downloading();
+  void start(int ticket, const std::string& url) override { started.emplace_back(ticket, url); }
+  // Delivers the outcome of the latest download to the form.
+  void finish(Form1& form) {
+    const auto [ticket, url] = started.back();
     const auto found = served.find(url);
-    if (found == served.end()) return false;
-    files_.files[path] = found->second;
-    return true;
+    form.download_done(ticket, found == served.end() ? std::nullopt : std::optional(found->second));
   }
   std::map<std::string, std::string> served;
-  std::function<void()> while_downloading;
-
- private:
-  MemoryFiles& files_;
+  std::vector<std::pair<int, std::string>> started;
 };
 
 // All fakes together.
@@ -281,7 +278,7 @@ struct TestPlatform {
   RecordingWindow window;
   FakeProcess process;
   ScriptedRandom random;
-  FakeDownload download{files};
+  FakeDownload download;
   Platform platform{registry, files,    internet, boxes,   strings, tray,   clipboard,
                     popup,    timers,   keyboard, window,  process, random, download};
 

@@ -211,7 +211,10 @@ TEST(LoaderBlock, BlockingTheLastProxyAsksForADownloadAndNeverLeavesItSet) {
       EXPECT_EQ(p.os.boxes.shown.size(), 1u);
     };
     p.os.boxes.answers = {answer, kIdOk};
-    EXPECT_TRUE(p.ends([&] { p.form.block_Click(); })) << answer;
+    EXPECT_TRUE(p.ends([&] {
+      p.form.block_Click();
+      p.os.download.finish(p.form);  // "Yes": the download fails
+    })) << answer;
     EXPECT_NE(p.os.ini().find("0_block=1"), std::string::npos);
     EXPECT_EQ(menu_items_during_prompt, 1u);
     // Whether the user declines or the download fails, the blocked proxy is

@@ -28,25 +28,32 @@ TEST_F(Switching, TheFiveActionsKeepTheirOrderOfRegistryAndWinInetSteps) {
     EXPECT_EQ(os.journal, steps) << action;
     os.journal.clear();
   };
+  // The records that let the system recover from a killed program are written
+  // before the proxy goes into the settings and removed after it left them.
+  const Journal apply = {"popup place",     "reg applied_proxy", "reg Proxanto", "reg ProxyServer",
+                         "reg ProxyEnable", "inet 75",           "inet 39",      "inet 37"};
+  const Journal reset = {"reg -ProxyServer", "reg ProxyEnable", "reg -applied_proxy",
+                         "reg -Proxanto"};
   form.proxy();
-  expect("apply", {"popup place", "reg ProxyServer", "reg ProxyEnable", "inet 75", "inet 39",
-                   "inet 37"});
+  expect("apply", apply);
   form.nabIP_Click(1);
-  expect("pick", {"popup place", "reg ProxyServer", "reg ProxyEnable", "inet 75", "inet 39",
-                  "inet 37"});
+  expect("pick", apply);
   form.st_Click();
-  expect("stop", {"popup place", "reg -ProxyServer", "reg ProxyEnable", "inet 75", "inet 39",
-                  "inet 37"});
+  Journal stop = reset;
+  stop.insert(stop.begin(), "popup place");
+  stop.insert(stop.end(), {"inet 75", "inet 39", "inet 37"});
+  expect("stop", stop);
   form.st_Click();
-  expect("continue", {"popup place", "reg ProxyServer", "reg ProxyEnable", "inet 75", "inet 39",
-                      "inet 37"});
+  expect("continue", apply);
   form.obnovit_Click();
-  expect("restore",
-         {"reg -ProxyServer", "reg ProxyEnable", "popup place", "inet 75", "inet 39", "inet 37",
-          "popup fade_in", "popup repaint", "popup lines"},
-         false);
+  Journal restore = reset;
+  restore.insert(restore.end(), {"popup place", "inet 75", "inet 39", "inet 37", "popup fade_in",
+                                 "popup repaint", "popup lines"});
+  expect("restore", restore, false);
   EXPECT_THROW(form.en_Click(), ProgramExit);
-  expect("exit", {"reg -ProxyServer", "reg ProxyEnable", "tray 2"}, false);
+  Journal exit = reset;
+  exit.push_back("tray 2");
+  expect("exit", exit, false);
 }
 
 TEST_F(Switching, SetProxySendsFlagsAndServerThenAsksClientsToReload) {
@@ -88,7 +95,7 @@ TEST_F(Switching, RandomChangeAppliesTheEntryAtTheIntegerPartOfCountTimesR) {
     EXPECT_EQ(form.current_key, std::to_string(c.index));
     EXPECT_EQ(form.current_ip, form.ip_list[static_cast<std::size_t>(c.index)].address());
     EXPECT_EQ(std::string(form.country_cs) + "/" + form.country_en, std::string(c.cs) + "/" + c.en);
-    EXPECT_EQ(os.steps("reg"), (Journal{"reg ProxyServer", "reg ProxyEnable"})) << c.r;
+    EXPECT_EQ(os.steps("reg").size(), 4u) << c.r;
     EXPECT_EQ(os.proxy_server(), form.current_ip);
     EXPECT_EQ(os.proxy_enable(), 1u);
     EXPECT_EQ(os.internet.calls.at(0).server, form.current_ip);

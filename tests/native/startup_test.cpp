@@ -1,4 +1,5 @@
 #include "form_test.h"
+#include "proxy/recovery.h"
 
 namespace proxanto::testing {
 namespace {
@@ -102,18 +103,6 @@ TEST_F(StartUp, NoDatabaseAsksInTheSavedLanguageAndNoEndsThroughTheExitSequence)
   EXPECT_TRUE(os.internet.calls.empty());
 }
 
-// Yes at the prompt is a download from the prompt; when it fails, the
-// program says so and ends through the exit sequence.
-TEST_F(StartUp, YesWithAFailedDownloadReportsItAndEnds) {
-  os.boxes.answers = {kIdYes};
-  EXPECT_TRUE(ends([&] { form.Form_Load(); }));
-  EXPECT_EQ(os.boxes.shown, (std::vector<ShownBox>{kEmptyPrompt, {"Aktualizace se nezdařila !",
-                                                                  "Proxanto", kMbOk | kMbIconStop}}));
-  EXPECT_TRUE(os.proxy_reset());
-  EXPECT_EQ(os.process.exits, 1);
-  EXPECT_FALSE(os.files.file_exists(os.ini_path() + ".download"));
-}
-
 TEST(Exit, FromTheMenuOrAtSessionEndResetsTheProxyRemovesTheIconAndEnds) {
   for (const char* how : {"menu", "session end"}) {
     Program p;
@@ -123,10 +112,68 @@ TEST(Exit, FromTheMenuOrAtSessionEndResetsTheProxyRemovesTheIconAndEnds) {
       if (std::string(how) == "menu") p.form.menu_click("en", 0);
       else p.form.Form_Unload();
     })) << how;
-    EXPECT_EQ(p.os.journal, (Journal{"reg -ProxyServer", "reg ProxyEnable", "tray 2"})) << how;
+    EXPECT_EQ(p.os.journal, (Journal{"reg -ProxyServer", "reg ProxyEnable", "reg -applied_proxy",
+                                     "reg -Proxanto", "tray 2"}))
+        << how;
     EXPECT_TRUE(p.os.proxy_reset()) << how;
     EXPECT_EQ(p.os.process.exits, 1) << how;
   }
+}
+
+}  // namespace
+}  // namespace proxanto::testing
+
+namespace proxanto::testing {
+namespace {
+
+TEST(Recovery, RecordsLiveExactlyWhileAProxyIsApplied) {
+  Program p;
+  const auto records = [&] {
+    return p.os.reg(RegRoot::CurrentUser, kRecordKey, kRecordValue) + "|" +
+           p.os.reg(RegRoot::CurrentUser, kRunOnceKey, kRunOnceValue);
+  };
+  ASSERT_FALSE(p.start());
+  const std::string applied =
+      p.form.current_ip + "|\"C:\\Program Files\\Proxanto\\proxanto.exe\" /recover";
+  EXPECT_EQ(records(), applied);
+  p.form.st_Click();
+  EXPECT_EQ(records(), "|");
+  p.form.st_Click();
+  EXPECT_EQ(records(), applied);
+  p.form.obnovit_Click();
+  EXPECT_EQ(records(), "|");
+  p.form.proxy();
+  EXPECT_TRUE(p.ends([&] { p.form.konec(); }));
+  EXPECT_EQ(records(), "|");
+}
+
+TEST(Recovery, AfterAnUncleanEndOnlyTheProxyThatRunAppliedIsReset) {
+  const struct {
+    const char* record;  // nullptr: no record
+    const char* server;  // ProxyServer afterwards, "" for none
+    const char* left;
+  } cases[] = {
+      {"192.0.2.1:80", "192.0.2.1:80", ""},
+      {"192.0.2.1:80", "10.1.1.1:3128", "10.1.1.1:3128"},  // set by hand since: kept
+      {nullptr, "192.0.2.1:80", "192.0.2.1:80"},           // no record: a clean end
+  };
+  for (const auto& c : cases) {
+    TestPlatform os;
+    SetRegString(os.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer", c.server);
+    SetRegDword(os.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable", 1);
+    if (c.record) record_applied(os.registry, c.record, "x /recover");
+    EXPECT_EQ(recover_after_unclean_end(os.registry), c.record != nullptr);
+    EXPECT_EQ(os.proxy_server().value_or(""), c.left) << c.server;
+    EXPECT_EQ(os.proxy_enable(), *c.left ? 1u : 0u) << c.server;
+    EXPECT_FALSE(os.registry.read(RegRoot::CurrentUser, kRunOnceKey, kRunOnceValue));
+  }
+  // At start-up the stale record is dealt with before anything else.
+  Program p;
+  record_applied(p.os.registry, "192.0.2.1:80", "x /recover");
+  p.os.journal.clear();
+  ASSERT_FALSE(p.start());
+  EXPECT_EQ(Journal(p.os.journal.begin(), p.os.journal.begin() + 2),
+            (Journal{"reg -applied_proxy", "reg -Proxanto"}));
 }
 
 }  // namespace

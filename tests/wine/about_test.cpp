@@ -59,10 +59,10 @@ TEST(AboutBox, ShowsTheProgramAndTheMakerAndClosesWithItsButton) {
 
     expect_client_twips_and_centred(box, 4335, 1695);
 
-    const std::wstring version = version_label();
-    EXPECT_EQ(version, L"Verze: 2.1.16");
+    const std::wstring version_text = version_label();
+    EXPECT_EQ(version_text, L"Verze: 2.1.16");
     const std::pair<int, const wchar_t*> texts[] = {
-        {kAboutVersionId, version.c_str()},     {kAboutTitleId, L"Proxanto"},
+        {kAboutVersionId, version_text.c_str()}, {kAboutTitleId, L"Proxanto"},
         {kAboutCreatedById, L"created by"},     {kAboutSignatureId, L"Marvedo-World"},
         {kAboutMailId, L"info@marvedo.com"},    {kAboutWebId, L"http://www.marvedo.com/"},
         {kAboutCloseId, L"Zavřít"}};

@@ -27,8 +27,9 @@ struct NullPorts : MessageBoxPort, StringTablePort, TrayPort, ClipboardPort, Pop
   void hide_and_foreground() override {}
   void show_about() override {}
   void show_filter(int) override {}
-  bool download(const std::string&, const std::string&) override { return false; }
+  void start(int, const std::string&) override {}
   std::string program_folder() override { return {}; }
+  std::string program_path() override { return {}; }
   [[noreturn]] void exit_now() override { std::abort(); }
   double draw() override { return 0; }
   std::optional<std::string> read_file(const std::string&, std::size_t) override { return {}; }

@@ -1,8 +1,8 @@
 #pragma once
-// A tiny HTTP/1.0 server inside the test process, standing in for the maker's
-// web server: it listens on 127.0.0.1 only, on a port the system picks, and
-// answers on a background thread until it is destroyed. Each connection gets
-// one response and is closed.
+// A tiny HTTP server inside the test process, standing in for the maker's web
+// server: it listens on 127.0.0.1 only, on a port the system picks, and
+// answers on a background thread until it is destroyed, one connection at a
+// time, each with one scripted answer.
 
 #include <winsock2.h>
 
@@ -11,10 +11,11 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "win/win_util.h"
 
-namespace proxanto::e2e {
+namespace proxanto::test_support {
 
 struct SocketCloser {
   void operator()(SOCKET socket) const {
@@ -25,8 +26,18 @@ using UniqueSocket = win::Unique<SOCKET, SocketCloser>;
 
 class HttpServer {
  public:
-  // Serves `body` with status 200 for GET /update/ip.ini.
-  explicit HttpServer(std::string body) : body_(std::move(body)) {
+  // A whole answer: status line, headers and body as sent. `stall` keeps the
+  // connection open afterwards without sending anything more.
+  struct Answer {
+    std::string bytes;
+    bool stall = false;
+  };
+  static Answer ok(const std::string& body, int status = 200) {
+    return {"HTTP/1.0 " + std::to_string(status) + " Status\r\nContent-Length: " +
+            std::to_string(body.size()) + "\r\n\r\n" + body};
+  }
+
+  explicit HttpServer(std::vector<Answer> answers) : answers_(std::move(answers)) {
     WSADATA data;
     winsock_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
     listener_.reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
@@ -43,7 +54,6 @@ class HttpServer {
     port_ = ntohs(address.sin_port);
     thread_ = std::thread([this] { run(); });
   }
-  // Stops listening and waits for the serving thread.
   ~HttpServer() {
     stop_ = true;
     if (thread_.joinable()) thread_.join();
@@ -53,31 +63,17 @@ class HttpServer {
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
 
-  // False when the server could not listen.
   bool listening() const { return port_ != 0; }
-  // The address of the database on this server.
-  std::string update_url() const {
-    return "http://127.0.0.1:" + std::to_string(port_) + "/update/ip.ini";
-  }
-  // What the next requests for the database get.
-  void serve(std::string body) {
+  std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/update/ip.ini"; }
+  // The answers from the next request on; the last one is repeated.
+  void serve(std::vector<Answer> answers) {
     std::lock_guard lock(mutex_);
-    status_ = 200;
-    body_ = std::move(body);
+    answers_ = std::move(answers);
+    next_ = 0;
   }
-  void serve_not_found() {
-    std::lock_guard lock(mutex_);
-    status_ = 404;
-    body_ = kNotFoundPage;
-  }
-  // Requests for the database answered so far.
   int requests() const { return requests_.load(); }
 
  private:
-  static constexpr const char* kNotFoundPage =
-      "<html><head><title>404 Not Found</title></head>\r\n"
-      "<body><h1>Not Found</h1></body></html>\r\n";
-
   void run() {
     while (!stop_) {
       fd_set ready;
@@ -91,34 +87,31 @@ class HttpServer {
   }
 
   void answer(SOCKET client) {
-    const DWORD timeout = 5000;
+    const DWORD timeout = 50;
     setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
                sizeof(timeout));
-    // The request line and headers, up to the blank line or a bounded size.
     std::string request;
     char buffer[1024];
-    while (request.find("\r\n\r\n") == std::string::npos && request.size() < 8192) {
+    for (int waited = 0; request.find("\r\n\r\n") == std::string::npos && waited < 100; ++waited) {
       const int got = recv(client, buffer, sizeof(buffer), 0);
-      if (got <= 0) break;
-      request.append(buffer, static_cast<std::size_t>(got));
+      if (got == 0) return;
+      if (got > 0) request.append(buffer, static_cast<std::size_t>(got));
     }
-    int status = 404;
-    std::string body = kNotFoundPage;
-    if (request.starts_with("GET /update/ip.ini ")) {
+    Answer answer;
+    {
       std::lock_guard lock(mutex_);
-      status = status_;
-      body = body_;
-      ++requests_;
+      if (answers_.empty()) return;
+      answer = answers_[std::min(next_++, answers_.size() - 1)];
     }
-    const std::string response =
-        "HTTP/1.0 " + std::to_string(status) + (status == 200 ? " OK" : " Not Found") +
-        "\r\nContent-Type: " + (status == 200 ? "application/octet-stream" : "text/html") +
-        "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
-        body;
-    for (std::size_t sent = 0; sent < response.size();) {
-      const int n = send(client, response.data() + sent, static_cast<int>(response.size() - sent), 0);
-      if (n <= 0) break;
+    ++requests_;
+    for (std::size_t sent = 0; sent < answer.bytes.size();) {
+      const int n = send(client, answer.bytes.data() + sent,
+                         static_cast<int>(std::min<std::size_t>(answer.bytes.size() - sent, 65536)), 0);
+      if (n <= 0) return;
       sent += static_cast<std::size_t>(n);
+    }
+    // A stalled answer holds the connection until the client gives up.
+    while (answer.stall && !stop_ && recv(client, buffer, sizeof(buffer), 0) != 0) {
     }
     shutdown(client, SD_SEND);
   }
@@ -128,10 +121,10 @@ class HttpServer {
   unsigned short port_ = 0;
   std::atomic<bool> stop_{false};
   std::mutex mutex_;
-  int status_ = 200;
-  std::string body_;
+  std::vector<Answer> answers_;
+  std::size_t next_ = 0;
   std::atomic<int> requests_{0};
   std::thread thread_;
 };
 
-}  // namespace proxanto::e2e
+}  // namespace proxanto::test_support
