@@ -5,7 +5,7 @@ JOBS ?= 2
 export JOBS
 
 .PHONY: all deps build native native-asan native-release win32 win64 test test-native \
-        test-wine test-win64 run bench clean
+        test-wine test-win64 run bench fuzz clean
 
 all: build
 
@@ -42,6 +42,10 @@ bench: native-release win32 win64
 	build/native-release/bench/proxanto_bench
 	arch=$$(tools/wine-arch) && PROXANTO_WINE_ARCH=$$arch \
 	  tools/wine-session tools/wine-exec build/$$arch/proxanto_bench.exe
+
+# The profile reader, the loader and the UTF-8 decoder under libFuzzer.
+fuzz: deps
+	tools/fuzz $(or $(FUZZ_SECONDS),120)
 
 clean:
 	rm -rf build

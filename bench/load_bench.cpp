@@ -1,14 +1,18 @@
-// Load and IP-menu benchmarks. Natively it times the loader with our profile
-// reader; the Windows build (run under Wine) also times the same loop over the
-// platform's profile functions, one read per key as they work, and the
-// rendering of the IP menu.
+// Load, block, memory and IP-menu benchmarks. Natively the database lives in
+// memory; the Windows build (run under Wine) reads a real file, also times
+// the same loop over the platform's profile functions, one read per key as
+// they work, and renders the IP menu.
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <new>
 #include <string>
 
 #include "app/form1.h"
+#include "database/profile_file.h"
 #include "native/fakes.h"
 
 #ifdef _WIN32
@@ -17,6 +21,28 @@
 #include "win/file_system_win.h"
 #include "win/main_window.h"
 #endif
+
+// Every allocation is counted, so that a parse's peak memory can be read.
+namespace {
+std::atomic<std::size_t> g_in_use{0}, g_peak{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+  auto* block = static_cast<std::size_t*>(std::malloc(size + sizeof(std::max_align_t)));
+  if (block == nullptr) throw std::bad_alloc();
+  *block = size;
+  const std::size_t now = g_in_use += size;
+  for (std::size_t peak = g_peak; now > peak && !g_peak.compare_exchange_weak(peak, now);) {
+  }
+  return reinterpret_cast<char*>(block) + sizeof(std::max_align_t);
+}
+void operator delete(void* pointer) noexcept {
+  if (pointer == nullptr) return;
+  auto* block = reinterpret_cast<std::size_t*>(static_cast<char*>(pointer) - sizeof(std::max_align_t));
+  g_in_use -= *block;
+  std::free(block);
+}
+void operator delete(void* pointer, std::size_t) noexcept { operator delete(pointer); }
 
 namespace proxanto {
 namespace {
@@ -34,27 +60,20 @@ double millis(const std::function<void()>& work, int repeats) {
   return best;
 }
 
-std::string database(int entries) {
+std::string entry(int n) {
+  return std::to_string(n) + "=" + std::to_string(10 + n % 200) + "." +
+         std::to_string(n / 200 % 250) + ".0." + std::to_string(n % 250 + 1) + ":8080;" +
+         std::to_string(n % 33) + ";extra\r\n";
+}
+
+// A database of `entries` entries, or of about `bytes` bytes when given.
+std::string database(int entries, std::size_t bytes = 0) {
   std::string text = "[IP]\r\ncount=" + std::to_string(entries) + "\r\n";
-  for (int n = 0; n < entries; ++n) {
-    text += std::to_string(n) + "=" + std::to_string(10 + n % 200) + "." +
-            std::to_string(n / 200 % 250) + ".0." + std::to_string(n % 250 + 1) + ":8080;" +
-            std::to_string(n % 33) + ";extra\r\n";
+  for (int n = 0; bytes ? text.size() < bytes : n < entries; ++n) {
+    text += entry(n);
     if (n % 97 == 0) text += std::to_string(n) + "_block=1\r\n";
   }
   return text;
-}
-
-std::string temp_folder() {
-#ifdef _WIN32
-  wchar_t path[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, path);
-  std::string folder = win::narrow(path) + "proxanto-bench";
-  CreateDirectoryW(win::widen(folder).c_str(), nullptr);
-  return folder;
-#else
-  return "C:\\bench";  // in memory
-#endif
 }
 
 #ifdef _WIN32
@@ -97,41 +116,67 @@ double open_menu(const MenuItem& root) {
 #endif
 
 void run() {
-  const std::string folder = temp_folder();
 #ifdef _WIN32
   win::Win32FileSystem files;
-  const char* where = "Windows build";
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::string folder = win::narrow(temp) + "proxanto-bench";
+  CreateDirectoryW(win::widen(folder).c_str(), nullptr);
+  const char* where = "Windows build, a real file";
 #else
   testing::MemoryFiles files;
-  const char* where = "native, file in memory";
+  const std::string folder = "C:\\bench";
+  const char* where = "native, the file in memory";
 #endif
+  const std::string path = folder + "\\ip.ini";
+  testing::TestPlatform os;
+  Platform platform{os.registry, files,     os.internet, os.boxes,   os.strings,
+                    os.tray,     os.clipboard, os.popup, os.timers,  os.keyboard,
+                    os.window,   os.process, os.random, os.download};
+
+  std::printf("Parse of a database (%s): time, and peak memory against the file's size\n", where);
+  for (const auto& [name, text] : {std::pair<const char*, std::string>{"1 MB", database(32767, 1u << 20)},
+                                   {"16 MB", database(32767, (16u << 20) - 4096)},
+                                   {"32,767 entries", database(32767)}}) {
+    const std::size_t size = text.size();
+    const double ms = millis([&] { parse_profile(text); }, 3);
+    std::string moved = text;
+    const std::size_t before = g_in_use - size;  // the text counts as part of the parse
+    g_peak.store(g_in_use);
+    { const ProfileFile file = parse_profile(std::move(moved)); }
+    const double peak = static_cast<double>(g_peak - before);
+    std::printf("  %-15s %6.1f MB  %8.2f ms  peak %6.1f MB = %.2f x the file (target < 3 x + 4 MB)\n",
+                name, size / 1048576.0, ms, peak / 1048576.0, peak / static_cast<double>(size));
+  }
+
   std::printf("Loader (%s): nacti_ip, with the IP menu model and one random change\n", where);
-  double previous = 0;
   for (int entries : {1000, 10000, 32767}) {
-    testing::TestPlatform os;
-    os.process.folder = folder;
-    const std::string path = folder + "\\ip.ini";
     files.replace_file(path, database(entries));
-    Platform real{os.registry, files,     os.internet, os.boxes,   os.strings,
-                  os.tray,     os.clipboard, os.popup, os.timers,  os.keyboard,
-                  os.window,   os.process, os.random, os.download};
-    Form1 form{real};
+    Form1 form{platform};
     form.ini_path = path;
     form.ARR_CS = czech_country_names();
     form.ARR_EN = english_country_names();
     const double ours = millis([&] { form.nacti_ip(0); }, 5);
-    std::printf("  %6d entries: our reader %9.2f ms (%d loaded)", entries, ours, form.ip_count);
-    if (previous > 0) std::printf("  growth x%.1f", ours / previous);
-    previous = ours;
+    std::printf("  %6d entries: %8.2f ms (%d loaded)", entries, ours, form.ip_count);
 #ifdef _WIN32
     int accepted = 0;
     const std::wstring wide = win::widen(path);
-    const int repeats = entries > 10000 ? 1 : 2;
-    const double platform = millis([&] { accepted = platform_load(wide); }, repeats);
-    std::printf("  platform %10.2f ms (%d loaded)  ratio %.1f", platform, accepted,
-                platform / ours);
+    const double real = millis([&] { accepted = platform_load(wide); }, entries > 10000 ? 1 : 2);
+    std::printf("  platform's profile functions %10.2f ms (%d loaded)", real, accepted);
 #endif
     std::printf("\n");
+    if (entries == 32767) {
+      // Block writes one mark and loads again: a different proxy each time.
+      form.nabIP_Click(0);
+      int next = 0;
+      const double block = millis(
+          [&] {
+            form.current_key = std::to_string(next++);
+            form.block_Click();
+          },
+          5);
+      std::printf("  block one proxy of 32,767: %8.2f ms (target < 50 ms)\n", block);
+    }
   }
 
   std::printf("IP menu: ipnabidka builds the model");
@@ -140,7 +185,6 @@ void run() {
 #endif
   std::printf("\n");
   for (int proxies : {1000, 10000}) {
-    testing::TestPlatform os;
     Form1 form{os.platform};
     form.ARR_CS = czech_country_names();
     form.ARR_EN = english_country_names();
