@@ -5,7 +5,7 @@ JOBS ?= 2
 export JOBS
 
 .PHONY: all deps build native native-asan native-release win32 win64 test test-native \
-        test-wine test-win64 run bench clean
+        test-wine test-win64 dist run bench clean
 
 all: build
 
@@ -35,6 +35,12 @@ test-wine: win32 win64
 test-win64: win64
 	PROXANTO_WINE_ARCH=win64 tools/wine-session ctest --test-dir build/win64 --output-on-failure
 
+# The portable zip and the setup program of the shipped 32-bit build, in dist/.
+dist: deps
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32 -j $(JOBS) --target proxanto
+	tools/make-dist
+
 run: win32 win64
 	@tools/run-proxanto
 
@@ -44,4 +50,4 @@ bench: native-release win32 win64
 	  tools/wine-session tools/wine-exec build/$$arch/proxanto_bench.exe
 
 clean:
-	rm -rf build
+	rm -rf build dist
