@@ -5,7 +5,7 @@ JOBS ?= 2
 export JOBS
 
 .PHONY: all deps build native native-asan native-release win32 win64 test test-native \
-        test-wine test-win64 dist run bench clean
+        test-wine test-win64 dist test-dist run bench clean
 
 all: build
 
@@ -40,6 +40,11 @@ dist: deps
 	cmake --preset win32 >/dev/null
 	cmake --build --preset win32 -j $(JOBS) --target proxanto
 	tools/make-dist
+
+# make dist, then the zip checked and the setup program installing, upgrading
+# and uninstalling under Wine.
+test-dist: win32 win64
+	tests/dist/dist_test.sh
 
 run: win32 win64
 	@tools/run-proxanto
