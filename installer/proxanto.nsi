@@ -39,6 +39,7 @@ RequestExecutionLevel user
 InstallDir "$LOCALAPPDATA\Programs\Proxanto"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 SetCompressor /SOLID lzma
+BrandingText "Proxanto ${VERSION}"
 
 !define MUI_ICON "../src/win/res/proxanto.ico"
 !define MUI_UNICON "../src/win/res/proxanto.ico"
