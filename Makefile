@@ -5,7 +5,7 @@ JOBS ?= 2
 export JOBS
 
 .PHONY: all deps build native native-asan native-release win32 win64 test test-native \
-        test-wine test-win64 run bench fuzz clean
+        test-wine test-win64 dist test-dist run bench fuzz clean
 
 all: build
 
@@ -35,6 +35,17 @@ test-wine: win32 win64
 test-win64: win64
 	PROXANTO_WINE_ARCH=win64 tools/wine-session ctest --test-dir build/win64 --output-on-failure
 
+# The portable zip and the setup program of the shipped 32-bit build, in dist/.
+dist: deps
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32 -j $(JOBS) --target proxanto
+	tools/make-dist
+
+# make dist, then the zip checked and the setup program installing, upgrading
+# and uninstalling under Wine.
+test-dist: win32 win64
+	tests/dist/dist_test.sh
+
 run: win32 win64
 	@tools/run-proxanto
 
@@ -48,4 +59,4 @@ fuzz: deps
 	tools/fuzz $(or $(FUZZ_SECONDS),120)
 
 clean:
-	rm -rf build
+	rm -rf build dist

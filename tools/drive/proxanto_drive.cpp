@@ -5,6 +5,8 @@
 //   proxanto_drive started          waits until the program has set a proxy
 //                                   and prints it
 //   proxanto_drive proxy            prints the proxy of the Internet settings
+//   proxanto_drive running          prints the path of the running program's
+//                                   exe; exit code 1 when none runs
 //   proxanto_drive shot FILE.bmp    saves the screen as a 24-bit bitmap
 //   proxanto_drive popup            double click on the tray icon: the popup
 //   proxanto_drive menu             right click on the tray icon: the menu
@@ -149,6 +151,23 @@ int close_program() {
   return ended ? 0 : 1;
 }
 
+// Which copy runs matters to the installer's tests: the installed one.
+int print_running() {
+  const HWND window = main_window();
+  if (window == nullptr) return 1;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  wchar_t path[MAX_PATH] = {};
+  DWORD size = MAX_PATH;
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (process != nullptr) {
+    QueryFullProcessImageNameW(process, 0, path, &size);
+    CloseHandle(process);
+  }
+  std::printf("%ls\n", path);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -158,6 +177,7 @@ int wmain(int argc, wchar_t** argv) {
     return print_proxy();
   }
   if (verb == L"proxy") return print_proxy();
+  if (verb == L"running") return print_running();
   if (verb == L"shot" && argc > 2) return save_screen(argv[2]);
   if (verb == L"popup") {
     // Visible at once where the system cannot fade; a little later where it can.
@@ -179,6 +199,6 @@ int wmain(int argc, wchar_t** argv) {
     return wait_until([] { return !menu_open(); }, 3000) ? 0 : 1;
   }
   if (verb == L"close") return close_program();
-  std::fputs("usage: proxanto_drive started|proxy|shot FILE|popup|menu|escape|close\n", stderr);
+  std::fputs("usage: proxanto_drive started|proxy|running|shot FILE|popup|menu|escape|close\n", stderr);
   return 2;
 }
