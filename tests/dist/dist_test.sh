@@ -63,8 +63,10 @@ check "its version record reads $major,$minor,0,$patch and $(printf '%d.%02d.%04
 import struct, sys
 exe = open(sys.argv[1], "rb").read()
 major, minor, patch = map(int, sys.argv[2:])
-# VS_FIXEDFILEINFO: signature, structure version, then the file version.
-fixed = exe.index(struct.pack("<I", 0xFEEF04BD))
+# VS_FIXEDFILEINFO, after the record's name: signature, structure version,
+# then the file version.
+record = exe.index("VS_VERSION_INFO".encode("utf-16-le"))
+fixed = exe.index(struct.pack("<I", 0xFEEF04BD), record)
 file_ms, file_ls = struct.unpack_from("<II", exe, fixed + 8)
 text = "%d.%02d.%04d" % (major, minor, patch)
 ok = (file_ms, file_ls) == (major << 16 | minor, patch) and \
