@@ -21,6 +21,8 @@ void Form1::Form_Load() {
   // A run that ended without the exit sequence may have left its proxy set.
   recover_after_unclean_end(os_.registry);
   Hkey = "Software\\Marvedo\\Quillet";
+  menu("working").checked =
+      GetRegString(os_.registry, RegRoot::LocalMachine, Hkey, "only_working") == "1";
   // The update may come from another server, set in the program's key.
   if (std::string url = GetRegString(os_.registry, RegRoot::LocalMachine, Hkey, "update_url");
       !url.empty()) {
@@ -98,7 +100,8 @@ void Form1::menu_click(const std::string& name, int index) {
       {"obnovit", &Form1::obnovit_Click}, {"ab", &Form1::ab_Click},
       {"en", &Form1::en_Click},         {"hotkeys", &Form1::hotkeys_Click},
       {"favadd", &Form1::favadd_Click}, {"filter", &Form1::filter_Click},
-      {"upd", &Form1::upd_Click},
+      {"upd", &Form1::upd_Click},       {"check", &Form1::check_Click},
+      {"working", &Form1::working_Click},
   };
   // Control arrays: the handler takes the index of the clicked item.
   static constexpr struct {

@@ -4,6 +4,7 @@
 // ports of app/ports.h, so the whole of it runs in native tests.
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -123,10 +124,20 @@ class Form1 {
   // or the maker's server. http:// and https:// addresses both work.
   std::string update_url = "http://www.marvedo.com/update/ip.ini";
 
+  // Checking the proxies: "Check proxies" probes every loaded proxy in the
+  // background; "Only working proxies" makes the random change choose among
+  // those that passed and probes each proxy once it is applied.
+  void check_Click();
+  void working_Click();
+  void probe_done(int run, int index, const ProbeResult& result);
+  // The results of the last check, by address; a load forgets those of
+  // proxies it no longer holds.
+  std::map<std::string, ProbeResult> probe_results;
+
   // Runs the click handler of a menu item chosen by the user.
   void menu_click(const std::string& name, int index);
 
-  // Message n (1-32) of the current language.
+  // Message n (1-40) of the current language.
   std::string message(int n);
   // The anonymity flag, the tag of `st`: "0" while a proxy is in use.
   bool anonymity_stopped() const;
@@ -162,6 +173,11 @@ class Form1 {
   std::string proxy_tooltip() const;
   void empty_result(int par);
   std::string backup_path() const;
+  // Checking proxies: stops a check, names a result, shows the progress.
+  void cancel_check();
+  std::string probe_text(const ProbeResult& result);
+  std::string check_progress();
+  void show_probe(int position);
   void add_tray_icon();
   void clear_ip_menu();
   std::optional<int> active_filter() const;
@@ -174,6 +190,18 @@ class Form1 {
   int loads_held_ = 0;          // prompts of loads, or a download, under way
   std::optional<int> update_par_;  // the par of the update whose download runs
   int update_ticket_ = 0;          // its download; older outcomes are ignored
+  // A run of probes: the whole list from "Check proxies", or the one proxy
+  // just applied. Results of other runs are dropped.
+  struct CheckRun {
+    int id = 0;
+    std::vector<std::string> addresses;
+    int done = 0;
+    int working = 0;
+  };
+  std::optional<CheckRun> check_;  // the check of the whole list, while it runs
+  std::optional<CheckRun> probe_;  // the probe of the proxy in use
+  int check_runs_ = 0;
+  std::int16_t ip_menu_lng_ = 0;  // the language of the IP menu's country names
 };
 
 // The proxies a database yields: its entries that are there, not blocked

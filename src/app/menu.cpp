@@ -68,6 +68,8 @@ MenuItem design_tray_menu() {
   c.push_back(entry("block", "block", false));
   c.push_back(entry("mnubar2", "-"));
   c.push_back(entry("filter", "filter"));
+  c.push_back(entry("check", "check"));
+  c.push_back(entry("working", "working"));
   MenuItem lang = submenu("lang", "lang", entry("lngLIST", "Čeština"));
   MenuItem english = entry("lngLIST", "English");
   english.index = 1;

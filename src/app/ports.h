@@ -225,6 +225,29 @@ class DownloadPort {
   virtual void start(int ticket, const std::string& url) = 0;
 };
 
+// Checking proxies ----------------------------------------------------------
+
+// The outcome of one probe of a proxy: asked for the test page through it,
+// did it answer with that page, and how long did the whole answer take.
+struct ProbeResult {
+  enum class Outcome { Working, Refused, TimedOut, WrongAnswer };
+  Outcome outcome = Outcome::Refused;
+  int ms = 0;  // until the full answer, for a working proxy
+  bool operator==(const ProbeResult&) const = default;
+};
+
+class CheckerPort {
+ public:
+  virtual ~CheckerPort() = default;
+  // Probes the proxies (addresses as in ProxyServer) in the background, at
+  // most 64 at once, each within 5 s, and returns at once. Each result comes
+  // back on the user-interface thread as Form1::probe_done(run, index,
+  // result), index being the address's position in the list.
+  virtual void start(int run, const std::vector<std::string>& addresses) = 0;
+  // Ends a run at once; its results still under way are dropped.
+  virtual void cancel(int run) = 0;
+};
+
 class RandomPort {
  public:
   virtual ~RandomPort() = default;
@@ -248,6 +271,7 @@ struct Platform {
   ProcessPort& process;
   RandomPort& random;
   DownloadPort& download;
+  CheckerPort& checker;
 };
 
 }  // namespace proxanto

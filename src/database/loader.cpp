@@ -39,6 +39,8 @@ std::vector<ProxyRecord> load_records(std::string database, std::optional<int> f
 }
 
 void Form1::nacti_ip(int par) {
+  // A check of the old list ends with it.
+  cancel_check();
   ip_list.clear();
   ip_count = 0;
   // A file over the size limit loads nothing, as an empty one: its prompt
@@ -46,6 +48,15 @@ void Form1::nacti_ip(int par) {
   ip_list = load_records(os_.files.read_file(ini_path, kMaxProfileBytes).value_or(std::string()),
                          active_filter());
   ip_count = static_cast<int>(ip_list.size());
+  if (!probe_results.empty()) {
+    std::map<std::string, ProbeResult> kept;
+    for (const ProxyRecord& record : ip_list) {
+      if (auto found = probe_results.find(record.address()); found != probe_results.end()) {
+        kept.insert(*found);
+      }
+    }
+    probe_results = std::move(kept);
+  }
 
   if (ip_count == 0) {
     // While the loader asks what to do, the menu must not offer the proxies

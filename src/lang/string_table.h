@@ -1,5 +1,5 @@
 #pragma once
-// The program's 32 messages in Czech (ids 101-132) and English (201-232).
+// The program's 40 messages in Czech (ids 101-140) and English (201-240).
 // This one list feeds both the string-table resource of the Windows program
 // (resources.rc expands it) and the compiled-in table of the native build, so
 // the two can never drift apart. Plain C preprocessor only: windres reads it.
@@ -37,6 +37,14 @@
   X(130, "Blokovat tuto IP adresu") \
   X(131, "V DB není žádná IP adpovídající vybrané zemi !") \
   X(132, "Filtr nelze použít !") \
+  X(133, "Ověřit proxy") \
+  X(134, "Jen funkční proxy") \
+  X(135, "Ověřeno %1 z %2, funkčních %3") \
+  X(136, "Ověření dokončeno") \
+  X(137, "nefunguje:") \
+  X(138, "odmítnuto") \
+  X(139, "neodpovídá") \
+  X(140, "chybná odpověď") \
   X(201, "- Off -") \
   X(202, "Ok") \
   X(203, "Cancel") \
@@ -68,4 +76,12 @@
   X(229, "Update") \
   X(230, "Block this IP Address") \
   X(231, "In the Database there aren't IP Address, which fall into changed country !") \
-  X(232, "Filter will be out of order !")
+  X(232, "Filter will be out of order !") \
+  X(233, "Check proxies") \
+  X(234, "Only working proxies") \
+  X(235, "Checked %1 of %2, %3 working") \
+  X(236, "Check finished") \
+  X(237, "does not work:") \
+  X(238, "refused") \
+  X(239, "timed out") \
+  X(240, "wrong answer")

@@ -12,16 +12,34 @@ void Form1::apply_proxy(const std::string& address) {
   SetRegDword(os_.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable", 1);
   SetProxy(true, address);
   zpravicky();
+  if (menu("working").checked) {
+    if (probe_) os_.checker.cancel(probe_->id);
+    probe_ = CheckRun{++check_runs_, {address}, 0, 0};
+    os_.checker.start(probe_->id, probe_->addresses);
+  }
 }
 
 void Form1::proxy() {
   // A hot key can arrive while the loader's prompt waits with an empty list.
   if (ip_count <= 0 || ip_list.empty()) return;
   os_.popup.place();
+  // With "Only working proxies", the draw is among those that passed the
+  // last check; with none that passed, or no check yet, among all.
+  std::vector<int> working;
+  if (menu("working").checked && !probe_results.empty()) {
+    for (int i = 0; i < ip_count; ++i) {
+      const auto found = probe_results.find(ip_list[static_cast<std::size_t>(i)].address());
+      if (found != probe_results.end() && found->second.outcome == ProbeResult::Outcome::Working) {
+        working.push_back(i);
+      }
+    }
+  }
+  const int choices = working.empty() ? ip_count : static_cast<int>(working.size());
   const double r = os_.random.draw();
-  int index = static_cast<int>(ip_count * r);
-  if (index < 0) index = 0;
-  if (index >= ip_count) index = ip_count - 1;
+  int pick = static_cast<int>(choices * r);
+  if (pick < 0) pick = 0;
+  if (pick >= choices) pick = choices - 1;
+  const int index = working.empty() ? pick : working[static_cast<std::size_t>(pick)];
   rnd_index = static_cast<std::int16_t>(index);
 
   const ProxyRecord& record = ip_list[static_cast<std::size_t>(index)];

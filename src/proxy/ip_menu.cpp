@@ -15,6 +15,7 @@ void Form1::ipnabidka() {
   items.resize(1);
   items.reserve(static_cast<std::size_t>(ip_count));
   const auto& names = LNG_INT == 0 ? ARR_CS : ARR_EN;
+  ip_menu_lng_ = LNG_INT;
   for (int i = 0; i < ip_count; ++i) {
     const ProxyRecord& record = ip_list[static_cast<std::size_t>(i)];
     MenuItem& entry = menu_array_item(items, "nabIP", i);
@@ -22,6 +23,9 @@ void Form1::ipnabidka() {
     entry.tag = std::to_string(i) + "/" + record.address() + "/" + country_tag(record.country());
     entry.enabled = true;
     entry.visible = true;
+  }
+  if (!probe_results.empty()) {
+    for (int i = 0; i < ip_count; ++i) show_probe(i);
   }
   proxy();
 }

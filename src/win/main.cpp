@@ -7,6 +7,7 @@
 #include "app/form1.h"
 #include "app/clock_random.h"
 #include "win/adapters_win.h"
+#include "win/checker_win.h"
 #include "win/file_system_win.h"
 #include "win/instance_win.h"
 #include "win/main_window.h"
@@ -39,8 +40,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
   win::Win32Process process;
   ClockRandom random;
   win::Win32Download download(window.hwnd());
-  Platform platform{registry, files,    internet, boxes,   strings, tray,  clipboard,
-                    popup,    window,   keyboard, window,  process, random, download};
+  win::Win32Checker checker(window.hwnd());
+  Platform platform{registry, files,  internet, boxes,  strings, tray,     clipboard, popup,
+                    window,   keyboard, window, process, random, download, checker};
 
   Form1 form(platform);
   window.attach(form);

@@ -7,6 +7,7 @@
 
 #include "win/about_win.h"
 #include "win/adapters_win.h"
+#include "win/checker_win.h"
 #include "win/filter_win.h"
 #include "win/instance_win.h"
 #include "win/resource_ids.h"
@@ -155,6 +156,13 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
       if (wparam == static_cast<WPARAM>(TimerId::TrayRetry)) form_->tray_retry_Timer();
       if (wparam == static_cast<WPARAM>(TimerId::UpdateDeadline)) form_->update_deadline_Timer();
       return 0;
+    case kProbeDoneMessage: {
+      const std::unique_ptr<ProbeBatch> batch(reinterpret_cast<ProbeBatch*>(lparam));
+      for (const auto& [index, result] : batch->results) {
+        form_->probe_done(static_cast<int>(wparam), index, result);
+      }
+      return 0;
+    }
     case kDownloadDoneMessage: {
       const std::unique_ptr<DownloadOutcome> outcome(reinterpret_cast<DownloadOutcome*>(lparam));
       form_->download_done(static_cast<int>(wparam), std::move(outcome->body));

@@ -25,8 +25,9 @@ inline const std::string kNoUpdateServer = "http://127.0.0.1:1/update/ip.ini";
 
 // Positions in the tray menu for the keyboard: separators are skipped, the
 // disabled first item is not.
-inline constexpr int kChangeIp = 3, kCopy = 6, kBlock = 7, kStop = 11, kRestore = 12, kAbout = 13,
-                     kUpdate = 14, kExit = 15;
+inline constexpr int kChangeProxy = 2, kChangeIp = 3, kCopy = 6, kBlock = 7, kCheck = 9,
+                     kOnlyWorking = 10, kStop = 13, kRestore = 14, kAbout = 15, kUpdate = 16,
+                     kExit = 17;
 
 // Polls until the condition holds or the time is up.
 bool wait_for(const std::function<bool()>& condition,

@@ -262,6 +262,16 @@ struct FakeDownload final : DownloadPort {
   std::vector<std::pair<int, std::string>> started;
 };
 
+// Probe runs that the test answers itself through Form1::probe_done.
+struct FakeChecker final : CheckerPort {
+  void start(int run, const std::vector<std::string>& addresses) override {
+    runs.emplace_back(run, addresses);
+  }
+  void cancel(int run) override { cancelled.push_back(run); }
+  std::vector<std::pair<int, std::vector<std::string>>> runs;
+  std::vector<int> cancelled;
+};
+
 // All fakes together.
 struct TestPlatform {
   Journal journal;
@@ -279,8 +289,9 @@ struct TestPlatform {
   FakeProcess process;
   ScriptedRandom random;
   FakeDownload download;
-  Platform platform{registry, files,    internet, boxes,   strings, tray,   clipboard,
-                    popup,    timers,   keyboard, window,  process, random, download};
+  FakeChecker checker;
+  Platform platform{registry, files,  internet, boxes,  strings, tray,     clipboard, popup,
+                    timers,   keyboard, window, process, random, download, checker};
 
   TestPlatform() { registry.journal = internet.journal = tray.journal = popup.journal = &journal; }
   TestPlatform(const TestPlatform&) = delete;

@@ -9,7 +9,7 @@ TEST(TrayMenu, DesignedOrderNamesSeparatorsAndStates) {
   const MenuItem menu = design_tray_menu();
   const std::vector<std::string> names = {
       "ACTIVE_IP", "mnubar3", "chPROX", "ipadd",   "favIPs", "mnubar1", "favadd",
-      "cop",       "block",   "mnubar2", "filter", "lang",   "hotkeys", "mnubar5",
+      "cop",       "block",   "mnubar2", "filter", "check",  "working", "lang",   "hotkeys", "mnubar5",
       "st",        "obnovit", "ab",     "upd",     "mnubar4", "en"};
   ASSERT_EQ(menu.children.size(), names.size());
   for (std::size_t i = 0; i < names.size(); ++i) {

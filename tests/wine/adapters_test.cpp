@@ -23,7 +23,7 @@ TEST(StringTableResource, HoldsEveryMessageExactlyAsTheBuiltInTable) {
   ++checked;
   PROXANTO_STRINGS(PROXANTO_CHECK_STRING)
 #undef PROXANTO_CHECK_STRING
-  EXPECT_EQ(checked, 64);
+  EXPECT_EQ(checked, 80);
   EXPECT_EQ(strings.load(108), "Žádná IP adresa");
   EXPECT_EQ(strings.load(999), "");
 }
@@ -51,7 +51,7 @@ TEST(SystemProxy, SetProxyHandsTheServerToTheDefaultConnection) {
   Win32Registry registry;
   Win32Internet internet;
   Platform platform{registry, unused, internet, unused, unused, unused, unused,
-                    unused,   unused, unused,   unused, unused, unused, unused};
+                    unused,   unused, unused,   unused, unused, unused, unused, unused};
   Form1 form{platform};
   form.SetProxy(true, "192.0.2.9:3128");
   const auto [on_flags, server] = connection_proxy();
@@ -71,8 +71,9 @@ TEST(TrayMenuRendering, FollowsTheModelItemByItem) {
   root.child("lang")->children[1].checked = true;
   std::vector<std::pair<std::string, int>> commands;
   UniqueMenu menu = build_popup_menu(root, commands);
-  ASSERT_EQ(GetMenuItemCount(menu.get()), 20);
-  for (int position = 0; position < 20; ++position) {
+  const int items = static_cast<int>(root.children.size());
+  ASSERT_EQ(GetMenuItemCount(menu.get()), items);
+  for (int position = 0; position < items; ++position) {
     const MenuItem& model = root.children[static_cast<std::size_t>(position)];
     wchar_t text[128] = {};
     MENUITEMINFOW info = {};
@@ -92,7 +93,7 @@ TEST(TrayMenuRendering, FollowsTheModelItemByItem) {
       EXPECT_EQ(commands[info.wID - 1].first, model.name);
     }
   }
-  HMENU languages = GetSubMenu(menu.get(), 11);
+  HMENU languages = GetSubMenu(menu.get(), 13);
   ASSERT_NE(languages, nullptr);
   EXPECT_EQ(GetMenuState(languages, 1, MF_BYPOSITION) & MF_CHECKED, static_cast<UINT>(MF_CHECKED));
   EXPECT_EQ(GetMenuState(languages, 0, MF_BYPOSITION) & MF_CHECKED, 0u);

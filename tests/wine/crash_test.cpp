@@ -47,7 +47,7 @@ TEST(FailingChild, DISABLED_FailsWithAProxyInUse) {
   Win32Process process;
   MainWindow window(GetModuleHandleW(nullptr));
   Platform platform{registry, files,  internet, unused,  strings, unused, unused,
-                    popup,    window, unused,   window,  process, random, unused};
+                    popup,    window, unused,   window,  process, random, unused, unused};
   Form1 form{platform};
   form.Hkey = kOwnKey;
   form.ARR_EN = english_country_names();

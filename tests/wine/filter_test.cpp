@@ -120,7 +120,7 @@ class FilterDialog : public ::testing::Test {
   WorkedExampleFiles files;
   RecordedBoxes boxes;
   Platform platform{registry, files,  unused, boxes,  strings, unused, unused,
-                    unused,   unused, unused, unused, unused,  unused, unused};
+                    unused,   unused, unused, unused, unused,  unused, unused, unused};
   Form1 form{platform};
   const UniqueWindow owner = make_window();
 };

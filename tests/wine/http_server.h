@@ -7,6 +7,7 @@
 #include <winsock2.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -31,10 +32,12 @@ class HttpServer {
   struct Answer {
     std::string bytes;
     bool stall = false;
+    int delay_ms = 0;  // before the answer is sent
   };
-  static Answer ok(const std::string& body, int status = 200) {
+  static Answer ok(const std::string& body, int status = 200, int delay_ms = 0) {
     return {"HTTP/1.0 " + std::to_string(status) + " Status\r\nContent-Length: " +
-            std::to_string(body.size()) + "\r\n\r\n" + body};
+                std::to_string(body.size()) + "\r\n\r\n" + body,
+            false, delay_ms};
   }
 
   explicit HttpServer(std::vector<Answer> answers) : answers_(std::move(answers)) {
@@ -72,6 +75,10 @@ class HttpServer {
     next_ = 0;
   }
   int requests() const { return requests_.load(); }
+  std::string last_request() {
+    std::lock_guard lock(mutex_);
+    return last_request_;
+  }
 
  private:
   void run() {
@@ -102,8 +109,10 @@ class HttpServer {
       std::lock_guard lock(mutex_);
       if (answers_.empty()) return;
       answer = answers_[std::min(next_++, answers_.size() - 1)];
+      last_request_ = request;
     }
     ++requests_;
+    if (answer.delay_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(answer.delay_ms));
     for (std::size_t sent = 0; sent < answer.bytes.size();) {
       const int n = send(client, answer.bytes.data() + sent,
                          static_cast<int>(std::min<std::size_t>(answer.bytes.size() - sent, 65536)), 0);
@@ -123,6 +132,7 @@ class HttpServer {
   std::mutex mutex_;
   std::vector<Answer> answers_;
   std::size_t next_ = 0;
+  std::string last_request_;
   std::atomic<int> requests_{0};
   std::thread thread_;
 };

@@ -11,7 +11,7 @@ namespace proxanto::win {
 
 struct NullPorts : MessageBoxPort, StringTablePort, TrayPort, ClipboardPort, PopupPort, TimerPort,
                    KeyboardPort, MainWindowPort, ProcessPort, RandomPort, FileSystemPort,
-                   DownloadPort, InternetPort {
+                   DownloadPort, InternetPort, CheckerPort {
   int show(const std::string&, const std::string&, unsigned) override { return 0; }
   std::string load(int) override { return {}; }
   bool notify(std::uint32_t, const TrayIconRecord&) override { return false; }
@@ -28,6 +28,8 @@ struct NullPorts : MessageBoxPort, StringTablePort, TrayPort, ClipboardPort, Pop
   void show_about() override {}
   void show_filter(int) override {}
   void start(int, const std::string&) override {}
+  void start(int, const std::vector<std::string>&) override {}
+  void cancel(int) override {}
   std::string program_folder() override { return {}; }
   std::string program_path() override { return {}; }
   [[noreturn]] void exit_now() override { std::abort(); }
