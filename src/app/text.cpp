@@ -1,5 +1,6 @@
 #include "app/text.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace proxanto {
@@ -117,6 +118,7 @@ bool parse_whole_number(std::string_view text, std::int64_t& value) {
 
 std::vector<std::string> split(std::string_view text, char separator) {
   std::vector<std::string> fields;
+  fields.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), separator)) + 1);
   std::size_t start = 0;
   while (true) {
     const std::size_t pos = text.find(separator, start);

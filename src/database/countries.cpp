@@ -37,9 +37,10 @@ std::optional<int> country_id(std::string_view text) {
   return static_cast<int>(id);
 }
 
-std::string country_name(const std::vector<std::string>& names, std::string_view id_text) {
+const std::string& country_name(const std::vector<std::string>& names, std::string_view id_text) {
+  static const std::string kNoName;
   const auto id = country_id(id_text);
-  if (!id || static_cast<std::size_t>(*id) >= names.size()) return {};
+  if (!id || static_cast<std::size_t>(*id) >= names.size()) return kNoName;
   return names[static_cast<std::size_t>(*id)];
 }
 
@@ -49,7 +50,10 @@ std::string country_tag(std::string_view id_text) {
 }
 
 std::string with_country(const std::string& address, const std::string& name) {
-  return name.empty() ? address : address + " (" + name + ")";
+  if (name.empty()) return address;
+  std::string caption;
+  caption.reserve(address.size() + name.size() + 3);
+  return caption.append(address).append(" (").append(name).append(")");
 }
 
 }  // namespace proxanto

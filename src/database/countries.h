@@ -22,7 +22,7 @@ std::optional<int> country_id(std::string_view text);
 
 // The name of the country of an id text in `names`, or empty text when the id
 // is no country.
-std::string country_name(const std::vector<std::string>& names, std::string_view id_text);
+const std::string& country_name(const std::vector<std::string>& names, std::string_view id_text);
 
 // The id as menu tags and favourites carry it: the number alone (empty for
 // no country), so that the last "/" always separates it from an address

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -14,17 +16,67 @@ constexpr std::size_t kEntryBuffer = 1550;  // 1549 characters and the terminato
 constexpr int kMaxEntries = 32767;          // entry numbers and menu positions are 16-bit
 }  // namespace
 
-std::vector<ProxyRecord> load_records(std::string database, std::optional<int> filter) {
-  std::vector<ProxyRecord> records;
-  const ProfileFile file = parse_profile(std::move(database));
-  int count = file.get_int(kSection, "count", 0);
-  if (count > kMaxEntries) count = kMaxEntries;
-  for (int n = 0; n < count; ++n) {
-    const std::string key = std::to_string(n);
-    const std::string value = file.get_string(kSection, key, "", kEntryBuffer);
-    if (value.empty()) continue;
-    if (file.get_int(kSection, key + "_block", 0) != 0) continue;
+namespace {
 
+// A key that names entry n ("n", or "n_block" for its mark): digits without
+// sign or leading zero, as the loader asks for them; -1 for any other key.
+int entry_of(std::string_view name, bool& block_mark) {
+  constexpr std::string_view kBlock = "_block";
+  block_mark = name.size() > kBlock.size() &&
+               ascii_lower(name.substr(name.size() - kBlock.size())) == kBlock;
+  if (block_mark) name.remove_suffix(kBlock.size());
+  if (name.empty() || name.size() > 5 || (name[0] == '0' && name.size() > 1)) return -1;
+  int n = 0;
+  for (const char c : name) {
+    if (c < '0' || c > '9') return -1;
+    n = n * 10 + (c - '0');
+  }
+  return n < kMaxEntries ? n : -1;
+}
+
+}  // namespace
+
+std::vector<ProxyRecord> load_records(std::string database, std::optional<int> filter) {
+  // One pass over the section: the first line of each key decides, as for
+  // the platform's lookups, and nothing but the text is kept.
+  const std::string text = profile_text(std::move(database));
+  // The first line of a key, as offsets into the text; the value's size is
+  // kNone for a line without "=".
+  constexpr std::uint32_t kUnseen = 0xFFFFFFFFu, kNone = 0xFFFFFFFEu;
+  struct Line {
+    std::uint32_t begin = 0;
+    std::uint32_t size = kUnseen;
+  };
+  Line count_line;
+  std::vector<Line> values(kMaxEntries), marks(kMaxEntries);
+  for_each_key(text, kSection, [&](const ProfileKey& key) {
+    bool block_mark = false;
+    const int n = entry_of(key.name, block_mark);
+    if (n < 0 && ascii_lower(key.name) != "count") return;
+    Line& slot = n >= 0 ? (block_mark ? marks : values)[static_cast<std::size_t>(n)] : count_line;
+    if (slot.size != kUnseen) return;
+    slot.begin = key.has_value ? static_cast<std::uint32_t>(key.value.data() - text.data()) : 0;
+    slot.size = key.has_value ? static_cast<std::uint32_t>(key.value.size()) : kNone;
+  });
+  const auto value_of = [&](const Line& line) {
+    return std::string_view(text).substr(line.begin, line.size);
+  };
+  const auto number = [&](const Line& line) {
+    return line.size < kNone ? profile_number(value_of(line)) : 0;
+  };
+  const int count = std::min(number(count_line), kMaxEntries);
+
+  std::vector<ProxyRecord> records;
+  for (int n = 0; n < count; ++n) {
+    const Line& entry = values[static_cast<std::size_t>(n)];
+    if (entry.size >= kNone || number(marks[static_cast<std::size_t>(n)]) != 0) continue;
+    // Only a quoted or an overlong value needs the platform's copy rules.
+    std::string_view value = value_of(entry);
+    std::string copied;
+    if (value.size() >= kEntryBuffer || value.starts_with('"') || value.starts_with('\'')) {
+      copied = profile_value(value, kEntryBuffer);
+      value = copied;
+    }
     std::vector<std::string> fields = split(trim_blanks(value), ';');
     // An entry without an address is no proxy at all.
     if (trim_blanks(fields[0]).empty()) continue;

@@ -240,112 +240,46 @@ std::string encode_file(std::string_view text, FileEncoding encoding) {
 
 }  // namespace
 
-namespace {
-
-std::uint64_t name_hash(std::uint32_t group, std::string_view name) {
-  std::uint64_t hash = 14695981039346656037ull ^ group;
-  for (const char c : name) {
-    hash ^= static_cast<unsigned char>(lower(c));
-    hash *= 1099511628211ull;
-  }
-  return hash ^ (hash >> 29);
-}
-
-// Lines that are not blank: at most this many names can come from a text.
-std::size_t nonblank_lines(std::string_view text) {
-  std::size_t lines = 0;
-  bool blank = true;
-  for (const char c : text) {
-    if (c == '\r' || c == '\n') {
-      lines += blank ? 0 : 1;
-      blank = true;
-    } else if (!is_profile_space(c)) {
-      blank = false;
-    }
-  }
-  return lines + (blank ? 0 : 1);
-}
-
-}  // namespace
-
-std::string_view ProfileFile::name_of(const Name& name) const {
-  return std::string_view(*text_).substr(name.begin, name.size);
-}
-
-const ProfileFile::Name* ProfileFile::find(std::uint32_t group, std::string_view name,
-                                           std::size_t& slot) const {
-  if (slots_.empty()) return nullptr;
-  const std::size_t mask = slots_.size() - 1;
-  for (slot = name_hash(group, name) & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
-    const Name& candidate = names_[slots_[slot] - 1];
-    if (candidate.group == group && same_name(name_of(candidate), name)) return &candidate;
-  }
-  return nullptr;
-}
-
-std::uint32_t ProfileFile::add(std::uint32_t group, std::string_view name, std::string_view value,
-                               bool has_value) {
-  const char* base = text_->data();
-  const auto offset = [base](std::string_view part) {
-    return part.data() == nullptr ? 0u : static_cast<std::uint32_t>(part.data() - base);
-  };
-  names_.push_back(Name{group, offset(name), static_cast<std::uint32_t>(name.size()),
-                        offset(value),
-                        has_value ? static_cast<std::uint32_t>(value.size()) : kNoValue});
-  return static_cast<std::uint32_t>(names_.size());
-}
-
-ProfileFile::ProfileFile(std::string contents)
-    : text_(std::make_shared<const std::string>(std::move(contents))) {
-  const std::string_view text = *text_;
-  // Offsets are 32-bit; the program never reads files anywhere near 4 GB.
-  if (text.size() >= kNoValue) return;
-  // Sized once for every line that can hold a name: blank lines cost nothing,
-  // and the table stays at most half full.
-  const std::size_t most = nonblank_lines(text) + 1;  // and the nameless section
-  names_.reserve(most);
-  std::size_t table = 2;
-  while (table < most * 2) table *= 2;
-  slots_.assign(table, 0);
-
-  // Keys before the first section line belong to a section without a name,
-  // which therefore always comes first.
-  std::uint32_t sections = 1;
-  std::uint32_t current = 0;
-  std::size_t slot = 0;
-  find(kSections, {}, slot);
-  slots_[slot] = add(kSections, {}, {}, false);
-  constexpr std::uint32_t kIgnored = kNoValue;
+void for_each_key(std::string_view text, std::string_view section,
+                  const std::function<void(const ProfileKey&)>& visit) {
+  section = requested_name(section);
+  // The lines before the first section line form the nameless section, and
+  // only the first section of a name is ever read.
+  bool inside = section.empty();
   for (std::size_t pos = content_start(text); pos < text.size();) {
     const Line line = line_at(text, pos);
     pos = line.next;
-    const ParsedLine parsed = parse_line(text.substr(line.begin, line.end - line.begin));
+    const std::string_view raw = text.substr(line.begin, line.end - line.begin);
+    const ParsedLine parsed = parse_line(raw);
     if (parsed.kind == LineKind::Section) {
-      // Only the first section of a name is ever searched.
-      if (find(kSections, parsed.name, slot)) {
-        current = kIgnored;
-      } else {
-        current = sections++;
-        slots_[slot] = add(kSections, parsed.name, {}, false);
-        names_.back().value_begin = current;
-      }
-    } else if (parsed.kind == LineKind::Key && current != kIgnored &&
-               !find(current, parsed.name, slot)) {
-      slots_[slot] = add(current, parsed.name, parsed.value, parsed.has_value);
+      if (inside) return;
+      inside = same_name(parsed.name, section);
+    } else if (parsed.kind == LineKind::Key && inside) {
+      visit(ProfileKey{parsed.name, parsed.value, parsed.has_value});
     }
   }
+}
+
+std::string profile_value(std::string_view value, std::size_t size) { return copy_entry(value, size); }
+
+int profile_number(std::string_view value) {
+  return profile_integer(copy_entry(value, kIntBufferSize));
+}
+
+std::string profile_text(std::string bytes) {
+  const FileEncoding encoding = encoding_of(bytes);
+  return encoding == FileEncoding::Bytes ? std::move(bytes) : decode_file(bytes, encoding);
 }
 
 std::string ProfileFile::get_string(std::string_view section, std::string_view key,
                                     std::string_view default_value, std::size_t size) const {
-  std::size_t slot = 0;
-  const Name* found_section = find(kSections, requested_name(section), slot);
-  const Name* entry =
-      found_section ? find(found_section->value_begin, requested_name(key), slot) : nullptr;
-  if (entry != nullptr && entry->value_size != kNoValue) {
-    return copy_entry(std::string_view(*text_).substr(entry->value_begin, entry->value_size),
-                      size);
-  }
+  // The first line of the key decides, even one without a value.
+  key = requested_name(key);
+  std::optional<ProfileKey> found;
+  for_each_key(text_, section, [&](const ProfileKey& line) {
+    if (!found && same_name(line.name, key)) found = line;
+  });
+  if (found && found->has_value) return copy_entry(found->value, size);
   // The platform drops trailing spaces of the default, but never its first
   // character.
   default_value = cut_at_nul(default_value);
@@ -359,11 +293,7 @@ int ProfileFile::get_int(std::string_view section, std::string_view key, int def
   return profile_integer(text);
 }
 
-ProfileFile parse_profile(std::string bytes) {
-  const FileEncoding encoding = encoding_of(bytes);
-  if (encoding == FileEncoding::Bytes) return ProfileFile(std::move(bytes));
-  return ProfileFile(decode_file(bytes, encoding));
-}
+ProfileFile parse_profile(std::string bytes) { return ProfileFile(profile_text(std::move(bytes))); }
 
 std::string profile_with_value(std::string_view contents, std::string_view section,
                                std::string_view key, std::string_view value) {

@@ -1,12 +1,12 @@
 #pragma once
 // Our reader and writer of profile (INI) files, with the behaviour of the
-// platform's profile functions for what the program uses. The reader parses a
-// whole file once; the writer changes one key and leaves every other line of
-// the file exactly as it was.
+// platform's profile functions for what the program uses. The reader goes
+// through a section once, keeping nothing but the text; the writer changes
+// one key and leaves every other line of the file exactly as it was.
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,55 +15,54 @@
 
 namespace proxanto {
 
+// One key line of a section: its name and value as the reader sees them
+// (blanks around both removed); has_value is false for a line without "=",
+// which still hides later lines of the same key.
+struct ProfileKey {
+  std::string_view name;
+  std::string_view value;
+  bool has_value = false;
+};
+
+// Every key line of the first section of that name (names match without
+// regard to case), in file order, in one pass over the text. Keys before the
+// first section line belong to the section without a name.
+void for_each_key(std::string_view text, std::string_view section,
+                  const std::function<void(const ProfileKey&)>& visit);
+
+// What GetPrivateProfileString copies of a value into a buffer of `size`
+// characters: a pair of enclosing quotes removed, cut to size - 1.
+std::string profile_value(std::string_view value, std::size_t size);
+// What GetPrivateProfileInt makes of a value: the number at its start
+// (decimal, or after the prefixes 0x, 0o and 0b), 0 when there is none.
+int profile_number(std::string_view value);
+// The text of a file: UTF-16 files (told by their byte-order mark) decoded,
+// anything else as it is.
+std::string profile_text(std::string bytes);
+
+// One-off lookups, as the platform's profile functions give them; each one
+// reads the section anew.
 class ProfileFile {
  public:
   ProfileFile() = default;
-  // Takes the text (UTF-8) over; the index holds offsets into it, about 36
-  // bytes for each line that is not blank, and nothing for blank lines.
-  explicit ProfileFile(std::string contents);
+  explicit ProfileFile(std::string text) : text_(std::move(text)) {}
 
-  // GetPrivateProfileString: the value with the blanks around it removed (and
-  // a pair of enclosing quotes), cut to size - 1 characters; the default when
-  // the section or the key is missing. Names match without regard to case.
+  // GetPrivateProfileString: the value, or the default when the section or
+  // the key is missing.
   std::string get_string(std::string_view section, std::string_view key,
                          std::string_view default_value, std::size_t size) const;
-
-  // GetPrivateProfileInt: the number at the start of the value (decimal, or
-  // after the platform's prefixes 0x, 0o and 0b); 0 when the value does not
-  // begin with one; the default when missing or empty.
+  // GetPrivateProfileInt: the value's number; the default when missing or empty.
   int get_int(std::string_view section, std::string_view key, int default_value) const;
 
  private:
-  // The first line of each name within its section, as offsets into the
-  // text. Section lines are names of their own, in the group kSections;
-  // their value_begin holds the section's number.
-  struct Name {
-    std::uint32_t group = 0;  // the section's number, or kSections
-    std::uint32_t begin = 0;  // the name
-    std::uint32_t size = 0;
-    std::uint32_t value_begin = 0;
-    std::uint32_t value_size = 0;  // kNoValue for a key line without "="
-  };
-  static constexpr std::uint32_t kSections = 0xFFFFFFFFu;
-  static constexpr std::uint32_t kNoValue = 0xFFFFFFFFu;
-
-  std::string_view name_of(const Name& name) const;
-  // The entry of a name, or nullptr; `slot` gets where it is or would go.
-  const Name* find(std::uint32_t group, std::string_view name, std::size_t& slot) const;
-  std::uint32_t add(std::uint32_t group, std::string_view name, std::string_view value,
-                    bool has_value);
-
-  std::shared_ptr<const std::string> text_;  // shared by copies, never changed
-  std::vector<Name> names_;
-  std::vector<std::uint32_t> slots_;  // open addressing: index into names_ + 1; 0 is free
+  std::string text_;
 };
 
 // The largest database the program reads: real ones are well under 1 MB, and
 // anything far larger would freeze the program in every load and block.
 inline constexpr std::size_t kMaxProfileBytes = 16u << 20;
 
-// Parses the bytes of a file, UTF-16 ones (told by their byte-order mark)
-// included. UTF-8 bytes become the parsed text without a copy.
+// The bytes of a file as a ProfileFile.
 ProfileFile parse_profile(std::string bytes);
 
 // The text of a profile file with one key of a section set to `value`: an

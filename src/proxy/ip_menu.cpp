@@ -20,7 +20,8 @@ void Form1::ipnabidka() {
     const ProxyRecord& record = ip_list[static_cast<std::size_t>(i)];
     MenuItem& entry = menu_array_item(items, "nabIP", i);
     entry.caption = with_country(record.address(), country_name(names, record.country()));
-    entry.tag = std::to_string(i) + "/" + record.address() + "/" + country_tag(record.country());
+    entry.tag = std::to_string(i);
+    entry.tag.append("/").append(record.address()).append("/").append(country_tag(record.country()));
     entry.enabled = true;
     entry.visible = true;
   }

@@ -38,26 +38,31 @@ struct Probe {
 SOCKET begin_connect(const std::string& address) {
   const std::optional<ProxyEndpoint> endpoint = proxy_endpoint(address);
   if (!endpoint) return INVALID_SOCKET;
-  addrinfo hints = {};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_protocol = IPPROTO_TCP;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(endpoint->host.c_str(), std::to_string(endpoint->port).c_str(), &hints, &found) !=
-          0 ||
-      found == nullptr) {
-    return INVALID_SOCKET;
+  sockaddr_in target = {};
+  target.sin_family = AF_INET;
+  target.sin_port = htons(endpoint->port);
+  // Nearly every public proxy is listed by its address: only a host name
+  // needs a lookup, which holds up the other probes while it lasts.
+  if (inet_pton(AF_INET, endpoint->host.c_str(), &target.sin_addr) != 1) {
+    addrinfo hints = {};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(endpoint->host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+      return INVALID_SOCKET;
+    }
+    target.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+    freeaddrinfo(found);
   }
-  SOCKET s = socket(found->ai_family, found->ai_socktype, found->ai_protocol);
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   u_long non_blocking = 1;
   if (s != INVALID_SOCKET &&
       (ioctlsocket(s, FIONBIO, &non_blocking) != 0 ||
-       (connect(s, found->ai_addr, static_cast<int>(found->ai_addrlen)) != 0 &&
+       (connect(s, reinterpret_cast<const sockaddr*>(&target), sizeof(target)) != 0 &&
         WSAGetLastError() != WSAEWOULDBLOCK))) {
     closesocket(s);
     s = INVALID_SOCKET;
   }
-  freeaddrinfo(found);
   return s;
 }
 
