@@ -48,12 +48,14 @@ std::vector<ProxyRecord> load_records(std::string database, std::optional<int> f
     std::uint32_t size = kUnseen;
   };
   Line count_line;
-  std::vector<Line> values(kMaxEntries), marks(kMaxEntries);
+  std::vector<Line> values, marks;  // by entry number, as far as the file goes
   for_each_key(text, kSection, [&](const ProfileKey& key) {
     bool block_mark = false;
     const int n = entry_of(key.name, block_mark);
     if (n < 0 && ascii_lower(key.name) != "count") return;
-    Line& slot = n >= 0 ? (block_mark ? marks : values)[static_cast<std::size_t>(n)] : count_line;
+    std::vector<Line>& lines = block_mark ? marks : values;
+    if (n >= 0 && static_cast<std::size_t>(n) >= lines.size()) lines.resize(static_cast<std::size_t>(n) + 1);
+    Line& slot = n >= 0 ? lines[static_cast<std::size_t>(n)] : count_line;
     if (slot.size != kUnseen) return;
     slot.begin = key.has_value ? static_cast<std::uint32_t>(key.value.data() - text.data()) : 0;
     slot.size = key.has_value ? static_cast<std::uint32_t>(key.value.size()) : kNone;
@@ -66,10 +68,13 @@ std::vector<ProxyRecord> load_records(std::string database, std::optional<int> f
   };
   const int count = std::min(number(count_line), kMaxEntries);
 
+  const auto at = [](const std::vector<Line>& lines, int n) {
+    return static_cast<std::size_t>(n) < lines.size() ? lines[static_cast<std::size_t>(n)] : Line{};
+  };
   std::vector<ProxyRecord> records;
   for (int n = 0; n < count; ++n) {
-    const Line& entry = values[static_cast<std::size_t>(n)];
-    if (entry.size >= kNone || number(marks[static_cast<std::size_t>(n)]) != 0) continue;
+    const Line entry = at(values, n);
+    if (entry.size >= kNone || number(at(marks, n)) != 0) continue;
     // Only a quoted or an overlong value needs the platform's copy rules.
     std::string_view value = value_of(entry);
     std::string copied;
