@@ -30,10 +30,7 @@ class FilterDialog : public ::testing::Test, RegistryPort, MessageBoxPort {
     if (++boxes == 1) while_shown();
     return kIdOk;
   }
-  void SetUp() override {
-    form.ARR_EN = english_country_names();
-    form.LNG_INT = 100;
-  }
+  void SetUp() override { form.ARR_EN = english_country_names(); form.LNG_INT = 100; }
   void run(int start_index, const std::function<void(HWND)>& inspect) {
     drive_modal([&] { show_filter_dialog(owner.get(), form, start_index); }, &open_dialog, inspect);
   }

@@ -44,7 +44,7 @@ enum class Keeps { kAll, kLeftEdge, kRightEdge };
 struct Place { int id, left, top, width, height; Keeps keeps = Keeps::kAll; };
 
 // The client area and every control at their design places at `dpi`, each
-// edge within a pixel, and the caption of every label and button whole.
+// edge within a pixel; every caption whole and in 8 points or more.
 inline void expect_layout(HWND window, SIZE twips, std::initializer_list<Place> places, UINT dpi) {
   RECT r{};
   GetClientRect(window, &r);
@@ -75,6 +75,9 @@ inline void expect_layout(HWND window, SIZE twips, std::initializer_list<Place> 
     GetClientRect(control, &room);
     if (button) InflateRect(&room, -GetSystemMetrics(SM_CXEDGE), -GetSystemMetrics(SM_CYEDGE));
     EXPECT_TRUE(need.right <= room.right && need.bottom <= room.bottom) << "clipped: " << narrow(text);
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    EXPECT_GE(std::abs(font.lfHeight), px(160, dpi)) << "under 8 points at " << dpi << " DPI: " << narrow(text);
   }
 }
 
