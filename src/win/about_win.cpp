@@ -2,7 +2,10 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <array>
 #include <string>
+#include <utility>
 
 #include "win/about_ids.h"
 #include "win/dialog_util.h"
@@ -40,6 +43,51 @@ std::wstring window_text(HWND window) {
   text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
   return text;
 }
+
+// The box's controls in the order the form creates them, at their design
+// places in twips. The title, the version and the links fit their size to
+// their text, from the left edge, the links from the right one. The other
+// labels grow where their text comes out wider than their design at some DPI
+// or with a substituted font: no caption is cut off.
+enum FontRole { kButtonFont, kCreatedByFont, kSignatureFont, kLinkFont, kVersionFont, kTitleFont,
+                kFontCount };
+enum class Fit { kNone, kFromLeft, kFromRight, kAtLeastDesign };
+struct Design {
+  int id;
+  const wchar_t* window_class;
+  const wchar_t* text;
+  DWORD style;
+  int left, top, width, height;
+  FontRole font;
+  Fit fit;
+};
+constexpr Design kDesign[] = {
+    {kAboutCloseId, L"BUTTON", L"", WS_TABSTOP | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER, 3120,
+     1200, 1095, 375, kButtonFont, Fit::kNone},
+    {kAboutCreatedById, L"STATIC", L"created by", SS_NOPREFIX, 120, 1125, 1815, 255,
+     kCreatedByFont, Fit::kAtLeastDesign},
+    {kAboutSignatureId, L"STATIC", L"Marvedo-World", SS_NOPREFIX, 240, 1320, 1695, 375,
+     kSignatureFont, Fit::kAtLeastDesign},
+    {kAboutMailId, L"STATIC", L"", SS_NOPREFIX | SS_NOTIFY | SS_RIGHT, 3600, 600, 645, 195,
+     kLinkFont, Fit::kFromRight},
+    {kAboutWebId, L"STATIC", L"", SS_NOPREFIX | SS_NOTIFY | SS_RIGHT, 3480, 840, 750, 195,
+     kLinkFont, Fit::kFromRight},
+    {kAboutVersionId, L"STATIC", L"", SS_NOPREFIX, 960, 480, 600, 210, kVersionFont,
+     Fit::kFromLeft},
+    {kAboutTitleId, L"STATIC", L"", SS_NOPREFIX, 840, 240, 735, 270, kTitleFont, Fit::kFromLeft},
+};
+const FontLook kFonts[kFontCount] = {
+    {L"MS Sans Serif", 8.25},
+    {L"Arial", 8.25, false, true},
+    {L"Comic Sans MS", 9.75, true, false, false, ANSI_CHARSET},
+    {L"MS Sans Serif", 8.25, true},
+    {L"Arial", 8.25},
+    {L"Arial", 11.25, true},
+};
+const FontLook kLinkUnderlinedFont{L"MS Sans Serif", 8.25, true, false, true};
+constexpr int kClientWidthTwips = 4335;
+constexpr int kClientHeightTwips = 1695;
+constexpr int kPixelTwips = 15;  // one pixel at 96 DPI: the width of the lines
 
 class AboutBox final : public DialogHandler {
  public:
@@ -84,36 +132,15 @@ class AboutBox final : public DialogHandler {
   }
 
   void load(HWND box) {
-    title_font_ = make_font(L"Arial", 11.25, true, false, false, EASTEUROPE_CHARSET);
-    version_font_ = make_font(L"Arial", 8.25, false, false, false, EASTEUROPE_CHARSET);
-    created_by_font_ = make_font(L"Arial", 8.25, false, true, false, EASTEUROPE_CHARSET);
-    signature_font_ = make_font(L"Comic Sans MS", 9.75, true, false, false, ANSI_CHARSET);
-    link_font_ = make_font(L"MS Sans Serif", 8.25, true, false, false, EASTEUROPE_CHARSET);
-    link_underlined_font_ = make_font(L"MS Sans Serif", 8.25, true, false, true, EASTEUROPE_CHARSET);
-    button_font_ = make_font(L"MS Sans Serif", 8.25, false, false, false, EASTEUROPE_CHARSET);
     panel_brush_.reset(CreateSolidBrush(kPanelFill));
-    panel_pen_.reset(CreatePen(PS_SOLID, 1, kPanelBorder));
     line_brush_.reset(CreateSolidBrush(kLineColour));
-    panel_ = twips_rect(760, 200, 3510, 870);
-    line_ = RECT{twips_to_px_x(120), twips_to_px_y(1080), twips_to_px_x(4200),
-                 twips_to_px_y(1080) + 1};
-    icon_area_ = twips_rect(240, 240, 480, 480);
-
-    HWND close = add_control(box, kAboutCloseId, L"BUTTON", L"",
-                             WS_TABSTOP | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER,
-                             twips_rect(3120, 1200, 1095, 375), button_font_.get());
-    add_label(box, kAboutCreatedById, L"created by", 0, twips_rect(120, 1125, 1815, 255),
-              created_by_font_.get());
-    add_label(box, kAboutSignatureId, L"Marvedo-World", 0, twips_rect(240, 1320, 1695, 375),
-              signature_font_.get());
-    links_[kMail] = add_label(box, kAboutMailId, L"", SS_NOTIFY | SS_RIGHT,
-                              twips_rect(3600, 600, 645, 195), link_font_.get());
-    links_[kWeb] = add_label(box, kAboutWebId, L"", SS_NOTIFY | SS_RIGHT,
-                             twips_rect(3480, 840, 750, 195), link_font_.get());
-    HWND version = add_label(box, kAboutVersionId, L"", 0, twips_rect(960, 480, 600, 210),
-                             version_font_.get());
-    HWND title = add_label(box, kAboutTitleId, L"", 0, twips_rect(840, 240, 735, 270),
-                           title_font_.get());
+    for (const Design& d : kDesign) add_control(box, d.id, d.window_class, d.text, d.style);
+    HWND close = GetDlgItem(box, kAboutCloseId);
+    links_[kMail] = GetDlgItem(box, kAboutMailId);
+    links_[kWeb] = GetDlgItem(box, kAboutWebId);
+    HWND version = GetDlgItem(box, kAboutVersionId);
+    HWND title = GetDlgItem(box, kAboutTitleId);
+    lay_out(box, dpi_of(box));
 
     MakeTopmost(box);
     SetWindowTextW(close, L"Zavřít");
@@ -130,18 +157,49 @@ class AboutBox final : public DialogHandler {
     set_text_sized(links_[kMail], kMakerMail, true);
     set_text_sized(links_[kWeb], kMakerWeb, true);
 
-    size_and_centre(box, 4335, 1695);
+    centre(box);
   }
 
-  static HWND add_label(HWND box, int id, const wchar_t* text, DWORD style, const RECT& rect,
-                        HFONT font) {
-    return add_control(box, id, L"STATIC", text, SS_NOPREFIX | style, rect, font);
+  void lay_out(HWND box, UINT dpi) override {
+    // The controls take the new fonts before the old ones are deleted.
+    std::array<UniqueFont, kFontCount> fonts;
+    for (int role = 0; role < kFontCount; ++role) fonts[role] = make_font(kFonts[role], dpi);
+    UniqueFont link_underlined = make_font(kLinkUnderlinedFont, dpi);
+    for (const Design& d : kDesign) {
+      HWND control = GetDlgItem(box, d.id);
+      const bool underlined = (control == links_[kMail] && underlined_[kMail]) ||
+                              (control == links_[kWeb] && underlined_[kWeb]);
+      place_control(control, twips_rect(d.left, d.top, d.width, d.height, dpi),
+                    underlined ? link_underlined.get() : fonts[d.font].get());
+      if (d.fit != Fit::kNone) fit_to_text(control, d.fit);
+    }
+    fonts_ = std::move(fonts);
+    link_underlined_font_ = std::move(link_underlined);
+
+    const int line_width = twips_to_px(kPixelTwips, dpi);
+    panel_ = twips_rect(760, 200, 3510, 870, dpi);
+    panel_pen_.reset(CreatePen(PS_INSIDEFRAME, line_width, kPanelBorder));
+    line_ = twips_rect(120, 1080, 4080, 0, dpi);
+    line_.bottom = line_.top + line_width;
+    icon_area_ = twips_rect(240, 240, 480, 480, dpi);
+    // The icon as the resource has it at this size, when it came from one;
+    // otherwise DrawIconEx scales the one given.
+    icon_image_.reset(static_cast<HICON>(CopyImage(icon_, IMAGE_ICON, width_of(icon_area_),
+                                                   height_of(icon_area_), LR_COPYFROMRESOURCE)));
+    set_client_size(box, twips_to_px(kClientWidthTwips, dpi), twips_to_px(kClientHeightTwips, dpi),
+                    dpi);
+    InvalidateRect(box, nullptr, TRUE);
   }
 
   // Sets a label's text and fits the label to it. A right-aligned label keeps
   // its right edge and grows to the left.
   static void set_text_sized(HWND label, const std::wstring& text, bool keep_right_edge) {
     SetWindowTextW(label, text.c_str());
+    fit_to_text(label, keep_right_edge ? Fit::kFromRight : Fit::kFromLeft);
+  }
+
+  static void fit_to_text(HWND label, Fit fit) {
+    const std::wstring text = window_text(label);
     HWND box = GetParent(label);
     RECT place{};
     GetWindowRect(label, &place);
@@ -156,8 +214,14 @@ class AboutBox final : public DialogHandler {
                 DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     }
     ReleaseDC(label, dc);
-    const int left = keep_right_edge ? place.right - width_of(extent) : place.left;
-    MoveWindow(label, left, place.top, width_of(extent), height_of(extent), FALSE);
+    int width = width_of(extent);
+    int height = height_of(extent);
+    if (fit == Fit::kAtLeastDesign) {
+      width = std::max(width, width_of(place));
+      height = std::max(height, height_of(place));
+    }
+    const int left = fit == Fit::kFromRight ? place.right - width : place.left;
+    MoveWindow(label, left, place.top, width, height, FALSE);
   }
 
   void on_command(HWND box, int id, int code) {
@@ -222,7 +286,7 @@ class AboutBox final : public DialogHandler {
   void set_underline(Link link, bool underlined) {
     if (underlined_[link] == underlined) return;
     underlined_[link] = underlined;
-    HFONT font = underlined ? link_underlined_font_.get() : link_font_.get();
+    HFONT font = underlined ? link_underlined_font_.get() : fonts_[kLinkFont].get();
     SendMessageW(links_[link], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
 
@@ -233,8 +297,8 @@ class AboutBox final : public DialogHandler {
       Rectangle(dc, panel_.left, panel_.top, panel_.right, panel_.bottom);
     }
     FillRect(dc, &line_, line_brush_.get());
-    if (icon_) {
-      DrawIconEx(dc, icon_area_.left, icon_area_.top, icon_, width_of(icon_area_),
+    if (HICON icon = icon_image_ ? icon_image_.get() : icon_) {
+      DrawIconEx(dc, icon_area_.left, icon_area_.top, icon, width_of(icon_area_),
                  height_of(icon_area_), 0, nullptr, DI_NORMAL);
     }
   }
@@ -245,13 +309,9 @@ class AboutBox final : public DialogHandler {
   RECT panel_{};
   RECT line_{};
   RECT icon_area_{};
-  UniqueFont title_font_;
-  UniqueFont version_font_;
-  UniqueFont created_by_font_;
-  UniqueFont signature_font_;
-  UniqueFont link_font_;
+  UniqueIcon icon_image_;
+  std::array<UniqueFont, kFontCount> fonts_;
   UniqueFont link_underlined_font_;
-  UniqueFont button_font_;
   UniqueBrush panel_brush_;
   UniquePen panel_pen_;
   UniqueBrush line_brush_;

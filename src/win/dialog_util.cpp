@@ -10,14 +10,31 @@ namespace proxanto::win {
 
 namespace {
 
+// The dialog manager of Windows 10 1703 and later rescales dialogs on its
+// own when the DPI changes; these dialogs lay themselves out instead.
+void disable_system_rescaling(HWND box) {
+  using SetBehavior = BOOL(WINAPI*)(HWND, int, int);
+  constexpr int kDisableAll = 1;  // DDC_DISABLE_ALL
+  static const auto set_behavior = user32_function<SetBehavior>("SetDialogDpiChangeBehavior");
+  if (set_behavior) set_behavior(box, kDisableAll, kDisableAll);
+}
+
 INT_PTR CALLBACK dialog_proc(HWND box, UINT message, WPARAM wparam, LPARAM lparam) {
   try {
     if (message == WM_INITDIALOG) {
       SetWindowLongPtrW(box, DWLP_USER, lparam);
       INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
       InitCommonControlsEx(&controls);
+      disable_system_rescaling(box);
     }
     auto* handler = reinterpret_cast<DialogHandler*>(GetWindowLongPtrW(box, DWLP_USER));
+    if (handler && message == WM_DPICHANGED) {
+      handler->lay_out(box, HIWORD(wparam));
+      const auto& suggested = *reinterpret_cast<const RECT*>(lparam);
+      SetWindowPos(box, nullptr, suggested.left, suggested.top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      return TRUE;
+    }
     if (handler) return handler->handle(box, message, wparam, lparam);
   } catch (...) {
     EndDialog(box, 0);
@@ -36,25 +53,22 @@ void run_dialog(HWND owner, DWORD style, DWORD ex_style, DialogHandler& handler)
   DialogBoxIndirectParamW(module(), head, owner, &dialog_proc, reinterpret_cast<LPARAM>(&handler));
 }
 
-HWND add_control(HWND box, int id, const wchar_t* window_class, const wchar_t* text, DWORD style,
-                 const RECT& rect, HFONT font) {
-  HWND control = CreateWindowExW(0, window_class, text, WS_CHILD | WS_VISIBLE | style, rect.left,
-                                 rect.top, width_of(rect), height_of(rect), box,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), module(),
-                                 nullptr);
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  return control;
+HWND add_control(HWND box, int id, const wchar_t* window_class, const wchar_t* text, DWORD style) {
+  return CreateWindowExW(0, window_class, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, box,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), module(), nullptr);
 }
 
-void size_and_centre(HWND box, int client_width_twips, int client_height_twips) {
-  RECT outer{0, 0, twips_to_px_x(client_width_twips), twips_to_px_y(client_height_twips)};
-  AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(box, GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongW(box, GWL_EXSTYLE)));
-  const int width = width_of(outer);
-  const int height = height_of(outer);
-  SetWindowPos(box, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-               (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height,
-               SWP_NOZORDER | SWP_NOACTIVATE);
+void place_control(HWND control, const RECT& rect, HFONT font) {
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  MoveWindow(control, rect.left, rect.top, width_of(rect), height_of(rect), TRUE);
+}
+
+void centre(HWND box) {
+  RECT outer{};
+  GetWindowRect(box, &outer);
+  SetWindowPos(box, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width_of(outer)) / 2,
+               (GetSystemMetrics(SM_CYSCREEN) - height_of(outer)) / 2, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace proxanto::win

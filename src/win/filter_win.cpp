@@ -22,7 +22,8 @@ constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr int kClientWidthTwips = 3015;
 constexpr int kClientHeightTwips = 1335;
 constexpr int kDroppedRows = 12;
-constexpr int kComboBorderPx = 6;  // the closed box around its selection field
+constexpr int kComboBorderPx = 6;  // around the closed box's selection field, at 96 DPI
+const FontLook kFont{L"MS Sans Serif", 8.25};
 
 // The dialog that is open now: the tray menu still works while it is shown,
 // and asking for the dialog again brings this one to the front.
@@ -36,34 +37,6 @@ std::wstring item_text(HWND list, int row) {
                                    reinterpret_cast<LPARAM>(text.data()));
   text.resize(got == CB_ERR ? 0 : static_cast<std::size_t>(got));
   return text;
-}
-
-// The picture at the given size in pixels; scaled smoothly when the screen is
-// not at 96 DPI.
-UniqueBitmap load_picture(int width, int height) {
-  UniqueBitmap picture(static_cast<HBITMAP>(LoadImageW(
-      module(), MAKEINTRESOURCEW(IDB_FILTER_PICTURE), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-  BITMAP info{};
-  if (!picture || !GetObjectW(picture.get(), sizeof(info), &info)) return picture;
-  if (info.bmWidth == width && info.bmHeight == height) return picture;
-
-  HDC screen = GetDC(nullptr);
-  if (!screen) return picture;
-  UniqueBitmap scaled(CreateCompatibleBitmap(screen, width, height));
-  {
-    UniqueDc source(CreateCompatibleDC(screen));
-    UniqueDc target(CreateCompatibleDC(screen));
-    if (scaled && source && target) {
-      SelectedObject from(source.get(), picture.get());
-      SelectedObject to(target.get(), scaled.get());
-      SetStretchBltMode(target.get(), HALFTONE);
-      SetBrushOrgEx(target.get(), 0, 0, nullptr);
-      StretchBlt(target.get(), 0, 0, width, height, source.get(), 0, 0, info.bmWidth,
-                 info.bmHeight, SRCCOPY);
-    }
-  }
-  ReleaseDC(nullptr, screen);
-  return scaled ? std::move(scaled) : std::move(picture);
 }
 
 // A failure of the dialog's own work closes it (the call into the form cannot
@@ -93,27 +66,17 @@ class FilterDialog final : public DialogHandler {
   }
 
   void load(HWND box) {
-    font_ = make_font(L"MS Sans Serif", 8.25, false, false, false, EASTEUROPE_CHARSET);
-    big_icon_.reset(static_cast<HICON>(
-        LoadImageW(module(), MAKEINTRESOURCEW(IDI_PROXANTO), IMAGE_ICON,
-                   GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0)));
-    small_icon_.reset(static_cast<HICON>(
-        LoadImageW(module(), MAKEINTRESOURCEW(IDI_PROXANTO), IMAGE_ICON,
-                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
-    SendMessageW(box, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_.get()));
-    SendMessageW(box, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_.get()));
-
-    // Creation order is the tab order: the list, then the buttons left to right.
-    HWND label = add(box, kFilterLabelId, L"STATIC", SS_NOPREFIX, twips_rect(1080, 120, 1815, 255));
-    HWND list = add(box, kFilterListId, L"COMBOBOX",
-                    WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_SORT,
-                    twips_rect(1080, 360, 1815, 315));
-    HWND cancel = add(box, kFilterCancelId, L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON,
-                      twips_rect(120, 840, 1215, 375));
-    HWND ok = add(box, kFilterOkId, L"BUTTON", WS_TABSTOP | BS_DEFPUSHBUTTON,
-                  twips_rect(1680, 840, 1215, 375));
-    add_picture(box);
-    fit_list(list);
+    // Creation order is the tab order: the list, then the buttons left to
+    // right; the picture comes last.
+    HWND label = add_control(box, kFilterLabelId, L"STATIC", L"", SS_NOPREFIX);
+    HWND list = add_control(box, kFilterListId, L"COMBOBOX", L"",
+                            WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_SORT);
+    HWND cancel = add_control(box, kFilterCancelId, L"BUTTON", L"", WS_TABSTOP | BS_PUSHBUTTON);
+    HWND ok = add_control(box, kFilterOkId, L"BUTTON", L"", WS_TABSTOP | BS_DEFPUSHBUTTON);
+    // The picture lies under the Cancel button, which overlaps its lower
+    // edge: it is the last sibling and clips the others out of its painting.
+    HWND picture = add_control(box, kFilterPictureId, L"STATIC", L"", SS_BITMAP | WS_CLIPSIBLINGS);
+    SetWindowPos(picture, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
     SetWindowTextW(box, widen(form_.message(4)).c_str());
     SetWindowTextW(label, widen(form_.message(5)).c_str());
@@ -124,31 +87,64 @@ class FilterDialog final : public DialogHandler {
     SendMessageW(box, DM_SETDEFID, kFilterOkId, 0);
 
     fill_list(list);
-    size_and_centre(box, kClientWidthTwips, kClientHeightTwips);
+    lay_out(box, dpi_of(box));
+    centre(box);
     SetFocus(list);
   }
 
-  HWND add(HWND box, int id, const wchar_t* window_class, DWORD style, const RECT& rect) {
-    return add_control(box, id, window_class, L"", style, rect, font_.get());
+  void lay_out(HWND box, UINT dpi) override {
+    struct Place {
+      int id, left, top, width, height;
+    };
+    static constexpr Place kPlaces[] = {{kFilterPictureId, 0, 0, 930, 885},
+                                        {kFilterLabelId, 1080, 120, 1815, 255},
+                                        {kFilterListId, 1080, 360, 1815, 315},
+                                        {kFilterCancelId, 120, 840, 1215, 375},
+                                        {kFilterOkId, 1680, 840, 1215, 375}};
+    // The controls take the new font before the old one is deleted.
+    UniqueFont font = make_font(kFont, dpi);
+    for (const Place& p : kPlaces) {
+      place_control(GetDlgItem(box, p.id), twips_rect(p.left, p.top, p.width, p.height, dpi),
+                    font.get());
+    }
+    font_ = std::move(font);
+    fit_list(GetDlgItem(box, kFilterListId), dpi);
+
+    const RECT picture_place = twips_rect(0, 0, 930, 885, dpi);
+    UniqueBitmap picture = load_picture(IDB_FILTER_PICTURE, IDB_FILTER_PICTURE_2X,
+                                        width_of(picture_place), height_of(picture_place));
+    SendMessageW(GetDlgItem(box, kFilterPictureId), STM_SETIMAGE, IMAGE_BITMAP,
+                 reinterpret_cast<LPARAM>(picture.get()));
+    picture_ = std::move(picture);
+
+    // The icons at the sizes the system asks for at this DPI.
+    UniqueIcon big_icon = load_program_icon(metric_for_dpi(SM_CXICON, dpi));
+    UniqueIcon small_icon = load_program_icon(metric_for_dpi(SM_CXSMICON, dpi));
+    SendMessageW(box, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon.get()));
+    SendMessageW(box, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon.get()));
+    big_icon_ = std::move(big_icon);
+    small_icon_ = std::move(small_icon);
+
+    set_client_size(box, twips_to_px(kClientWidthTwips, dpi), twips_to_px(kClientHeightTwips, dpi),
+                    dpi);
   }
 
-  // The picture lies under the Cancel button, which overlaps its lower edge:
-  // it is the last sibling and clips the others out of its painting.
-  void add_picture(HWND box) {
-    const RECT place = twips_rect(0, 0, 930, 885);
-    picture_ = load_picture(width_of(place), height_of(place));
-    HWND picture = add(box, kFilterPictureId, L"STATIC", SS_BITMAP | WS_CLIPSIBLINGS, place);
-    SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture_.get()));
-    SetWindowPos(picture, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  }
-
-  // The closed list is as high as its design; the open one shows a dozen rows.
-  static void fit_list(HWND list) {
-    const int closed = twips_to_px_y(315);
-    SendMessageW(list, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), closed - kComboBorderPx);
+  // The closed list is as high as its design; the open one shows a dozen
+  // rows. The closed box is its selection field in a border whose width
+  // depends on the DPI and the theme: the field is sized for the border at
+  // 96 DPI scaled, then corrected by what came out.
+  static void fit_list(HWND list, UINT dpi) {
+    const int closed = twips_to_px(315, dpi);
+    const int field = closed - MulDiv(kComboBorderPx, static_cast<int>(dpi), kDefaultDpi);
+    SendMessageW(list, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+    RECT now{};
+    GetWindowRect(list, &now);
+    if (height_of(now) != closed) {
+      SendMessageW(list, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field + closed - height_of(now));
+    }
     const LRESULT row = SendMessageW(list, CB_GETITEMHEIGHT, 0, 0);
     const int rows_height = row > 0 ? static_cast<int>(row) * kDroppedRows : closed * kDroppedRows;
-    SetWindowPos(list, nullptr, 0, 0, twips_to_px_x(1815), closed + rows_height + 2,
+    SetWindowPos(list, nullptr, 0, 0, twips_to_px(1815, dpi), closed + rows_height + 2,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     // Version 6 of the controls counts rows instead of using the height.
     SendMessageW(list, CB_SETMINVISIBLE, kDroppedRows, 0);

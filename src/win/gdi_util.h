@@ -44,11 +44,24 @@ class PaintCycle {
   HDC dc_ = nullptr;
 };
 
-// Font height for CreateFontW from a size in points at the screen's DPI.
-int font_height(double points);
+// A font as a form designer gives it: face, size in points and look.
+struct FontLook {
+  const wchar_t* face;
+  double points;
+  bool bold = false;
+  bool italic = false;
+  bool underline = false;
+  BYTE charset = EASTEUROPE_CHARSET;
+};
 
-// A font of the given face, size in points and look.
-UniqueFont make_font(const wchar_t* face, double points, bool bold, bool italic,
-                     bool underline, BYTE charset);
+// The font at `dpi`: its character height is `points` at that many dots per
+// inch.
+UniqueFont make_font(const FontLook& look, UINT dpi);
+
+// A bitmap resource at `width` x `height` pixels, scaled smoothly unless that
+// is its own size. A picture that also comes twice as large (`large_id`, 0
+// for none) is taken from that size when the screen needs it larger than the
+// small one: scaled down, its edges stay sharp.
+UniqueBitmap load_picture(int resource_id, int large_id, int width, int height);
 
 }  // namespace proxanto::win

@@ -33,7 +33,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
   win::Win32Internet internet;
   win::Win32MessageBoxes boxes(window.hwnd());
   win::Win32Strings strings(instance);
-  win::Win32Tray tray(window.hwnd(), window.icon());
+  win::Win32Tray tray(window.hwnd(), window.small_icon());
   win::Win32Clipboard clipboard(window.hwnd());
   win::Form2Popup popup(window.hwnd());
   win::Win32Keyboard keyboard;

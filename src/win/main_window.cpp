@@ -10,7 +10,6 @@
 #include "win/checker_win.h"
 #include "win/filter_win.h"
 #include "win/instance_win.h"
-#include "win/resource_ids.h"
 
 namespace proxanto::win {
 
@@ -98,12 +97,9 @@ void install_crash_handler(Form1* form) {
 }
 
 MainWindow::MainWindow(HINSTANCE instance) : instance_(instance) {
-  icon_.reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PROXANTO), IMAGE_ICON,
-                                            GetSystemMetrics(SM_CXICON),
-                                            GetSystemMetrics(SM_CYICON), 0)));
-  small_icon_.reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PROXANTO),
-                                                  IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                  GetSystemMetrics(SM_CYSMICON), 0)));
+  // At the sizes the system asks for at its DPI; the small one is the tray's.
+  icon_ = load_program_icon(GetSystemMetrics(SM_CXICON));
+  small_icon_ = load_program_icon(GetSystemMetrics(SM_CXSMICON));
   WNDCLASSEXW wc = {};
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = &MainWindow::window_proc;

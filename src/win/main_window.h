@@ -23,6 +23,7 @@ class MainWindow final : public MainWindowPort, public TimerPort {
   explicit MainWindow(HINSTANCE instance);
   HWND hwnd() const { return window_.get(); }
   HICON icon() const { return icon_.get(); }
+  HICON small_icon() const { return small_icon_.get(); }
   void attach(Form1& form) { form_ = &form; }
 
   void show_tray_menu() override;

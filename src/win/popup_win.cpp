@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "win/gdi_util.h"
 #include "win/popup_ids.h"
@@ -53,25 +54,14 @@ std::wstring window_text(HWND window) {
   return text;
 }
 
-// Copies a picture to `target`, scaled when the screen is not at 96 DPI.
+// Copies a picture, made at the size of `target`, there.
 void draw_picture(HDC dc, HBITMAP picture, const RECT& target) {
   if (!picture) return;
-  BITMAP info{};
-  if (!GetObjectW(picture, sizeof(info), &info)) return;
   UniqueDc memory(CreateCompatibleDC(dc));
   if (!memory) return;
   SelectedObject selected(memory.get(), picture);
-  if (info.bmWidth == width_of(target) && info.bmHeight == height_of(target)) {
-    BitBlt(dc, target.left, target.top, info.bmWidth, info.bmHeight, memory.get(), 0, 0, SRCCOPY);
-  } else {
-    const int old_mode = SetStretchBltMode(dc, HALFTONE);
-    POINT old_origin{};
-    SetBrushOrgEx(dc, 0, 0, &old_origin);
-    StretchBlt(dc, target.left, target.top, width_of(target), height_of(target), memory.get(), 0, 0,
-               info.bmWidth, info.bmHeight, SRCCOPY);
-    SetBrushOrgEx(dc, old_origin.x, old_origin.y, nullptr);
-    SetStretchBltMode(dc, old_mode);
-  }
+  BitBlt(dc, target.left, target.top, width_of(target), height_of(target), memory.get(), 0, 0,
+         SRCCOPY);
 }
 
 }  // namespace
@@ -80,65 +70,69 @@ Form2Popup::Form2Popup(HWND owner) : owner_(owner) {}
 
 Form2Popup::~Form2Popup() { window_.reset(); }
 
-void Form2Popup::load_resources() {
-  if (!background_) {
-    background_.reset(static_cast<HBITMAP>(LoadImageW(module(), MAKEINTRESOURCEW(IDB_POPUP_BACKGROUND),
-                                                      IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-  }
-  if (!logo_) {
-    logo_.reset(static_cast<HBITMAP>(
-        LoadImageW(module(), MAKEINTRESOURCEW(IDB_POPUP_LOGO), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-  }
+void Form2Popup::create() {
   if (!surface_brush_) surface_brush_.reset(CreateSolidBrush(kSurfaceColour));
   if (!banner_brush_) banner_brush_.reset(CreateSolidBrush(kBannerColour));
   if (!wide_line_brush_) wide_line_brush_.reset(CreateSolidBrush(kWideLineColour));
   if (!thin_line_brush_) thin_line_brush_.reset(CreateSolidBrush(kThinLineColour));
-  if (!banner_font_) banner_font_ = make_font(L"Arial", 11.25, true, false, false, EASTEUROPE_CHARSET);
-  if (!line_font_) line_font_ = make_font(L"Arial", 9.75, true, false, false, EASTEUROPE_CHARSET);
-}
-
-void Form2Popup::create() {
-  load_resources();
   if (!register_class(&Form2Popup::window_proc)) return;
 
-  Layout l;
-  l.client = SIZE{twips_to_px_x(2955), twips_to_px_y(1695)};
-  l.banner = twips_rect(0, 0, 3015, 735);
-  l.message = twips_rect(120, 840, 2415, 375);
-  l.state = twips_rect(120, 1200, 2415, 375);
-  l.logo = twips_rect(2280, 0, 720, 720);
-  l.background =
-      twips_rect(0, 0, kBackgroundWidthPx * kPixelTwips, kBackgroundHeightPx * kPixelTwips);
-  l.line_y = twips_to_px_y(720);
-  l.line_right = twips_to_px_x(3000);
-  l.wide_line = std::max(1, twips_to_px_y(2 * kPixelTwips));
-  l.thin_line = std::max(1, twips_to_px_y(kPixelTwips));
-  layout_ = l;
-
-  RECT outer{0, 0, l.client.cx, l.client.cy};
-  AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
-  HWND window = CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, 0, 0, width_of(outer),
-                                height_of(outer), owner_, nullptr, module(), this);
+  // Created at the top right corner, so that it has the DPI of the monitor
+  // it appears on; lay_out gives it its size.
+  HWND window = CreateWindowExW(kExStyle, kClassName, kCaption, kStyle,
+                                GetSystemMetrics(SM_CXSCREEN) - 1, 0, 1, 1, owner_, nullptr,
+                                module(), this);
   if (!window) return;
   window_.reset(window);
 
-  struct Child {
-    int id;
-    const wchar_t* text;
-    const RECT& rect;
-  };
   // Owner-drawn labels keep their text readable through GetWindowText (and so
   // by screen readers) while the popup paints them over its own picture.
-  const Child children[] = {
-      {kPopupBannerId, kBannerText, l.banner},
-      {kPopupMessageId, L"", l.message},
-      {kPopupStateId, L"", l.state},
-  };
-  for (const Child& c : children) {
-    CreateWindowExW(0, L"STATIC", c.text, WS_CHILD | WS_VISIBLE | SS_OWNERDRAW | SS_NOPREFIX,
-                    c.rect.left, c.rect.top, width_of(c.rect), height_of(c.rect), window,
-                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), module(), nullptr);
+  const std::pair<int, const wchar_t*> children[] = {
+      {kPopupBannerId, kBannerText}, {kPopupMessageId, L""}, {kPopupStateId, L""}};
+  for (const auto& [id, text] : children) {
+    CreateWindowExW(0, L"STATIC", text, WS_CHILD | WS_VISIBLE | SS_OWNERDRAW | SS_NOPREFIX, 0, 0,
+                    0, 0, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), module(),
+                    nullptr);
   }
+  lay_out(dpi_of(window));
+}
+
+void Form2Popup::lay_out(UINT dpi) {
+  HWND window = window_.get();
+  Layout l;
+  l.client = SIZE{twips_to_px(2955, dpi), twips_to_px(1695, dpi)};
+  l.banner = twips_rect(0, 0, 3015, 735, dpi);
+  l.message = twips_rect(120, 840, 2415, 375, dpi);
+  l.state = twips_rect(120, 1200, 2415, 375, dpi);
+  l.logo = twips_rect(2280, 0, 720, 720, dpi);
+  l.background =
+      twips_rect(0, 0, kBackgroundWidthPx * kPixelTwips, kBackgroundHeightPx * kPixelTwips, dpi);
+  l.line_y = twips_to_px(720, dpi);
+  l.line_right = twips_to_px(3000, dpi);
+  l.wide_line = std::max(1, twips_to_px(2 * kPixelTwips, dpi));
+  l.thin_line = std::max(1, twips_to_px(kPixelTwips, dpi));
+  layout_ = l;
+
+  background_ =
+      load_picture(IDB_POPUP_BACKGROUND, 0, width_of(l.background), height_of(l.background));
+  logo_ = load_picture(IDB_POPUP_LOGO, IDB_POPUP_LOGO_2X, width_of(l.logo), height_of(l.logo));
+  // The labels take the new fonts before the old ones are deleted; the
+  // owner-drawn labels paint with the font they hold.
+  UniqueFont banner_font = make_font({L"Arial", 11.25, true}, dpi);
+  UniqueFont line_font = make_font({L"Arial", 9.75, true}, dpi);
+  const std::pair<int, const RECT&> labels[] = {
+      {kPopupBannerId, l.banner}, {kPopupMessageId, l.message}, {kPopupStateId, l.state}};
+  for (const auto& [id, rect] : labels) {
+    HWND label = GetDlgItem(window, id);
+    HFONT font = id == kPopupBannerId ? banner_font.get() : line_font.get();
+    SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    MoveWindow(label, rect.left, rect.top, width_of(rect), height_of(rect), FALSE);
+  }
+  banner_font_ = std::move(banner_font);
+  line_font_ = std::move(line_font);
+
+  set_client_size(window, l.client.cx, l.client.cy, dpi);
+  InvalidateRect(window, nullptr, TRUE);
 }
 
 LRESULT CALLBACK Form2Popup::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -185,6 +179,12 @@ LRESULT Form2Popup::handle(HWND window, UINT message, WPARAM wparam, LPARAM lpar
       }
       break;
     }
+    case WM_DPICHANGED:
+      // The popup belongs at the top right corner whatever the system
+      // suggests.
+      lay_out(HIWORD(wparam));
+      place();
+      return 0;
     case WM_MOUSEACTIVATE:
       // A click on the notification must not take the keyboard from the
       // window the user works in.
@@ -211,7 +211,7 @@ void Form2Popup::draw_banner(const DRAWITEMSTRUCT& item) const {
 
   const std::wstring text = window_text(item.hwndItem);
   RECT text_area = item.rcItem;
-  SelectedObject font(dc, banner_font_.get());
+  SelectedObject font(dc, reinterpret_cast<HFONT>(SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, RGB(0, 0, 0));
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &text_area, DT_LEFT | DT_NOPREFIX);
@@ -240,7 +240,7 @@ void Form2Popup::draw_line_label(const DRAWITEMSTRUCT& item, COLORREF colour) co
 
   const std::wstring text = window_text(item.hwndItem);
   RECT text_area = item.rcItem;
-  SelectedObject font(dc, line_font_.get());
+  SelectedObject font(dc, reinterpret_cast<HFONT>(SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, colour);
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &text_area,

@@ -29,7 +29,7 @@ class Form2Popup final : public PopupPort {
   HWND hwnd() const { return window_.get(); }
 
  private:
-  // Pixel geometry at the screen's DPI, fixed when the window is created.
+  // Pixel geometry at the DPI of the popup's monitor.
   struct Layout {
     SIZE client{};
     RECT banner{};
@@ -46,7 +46,8 @@ class Form2Popup final : public PopupPort {
   static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   void create();
-  void load_resources();
+  // Sizes the popup, its labels, fonts and pictures for `dpi`.
+  void lay_out(UINT dpi);
   void paint_surface(HDC dc) const;
   void draw_banner(const DRAWITEMSTRUCT& item) const;
   void draw_line_label(const DRAWITEMSTRUCT& item, COLORREF colour) const;
@@ -54,7 +55,7 @@ class Form2Popup final : public PopupPort {
 
   HWND owner_;
   Layout layout_;
-  UniqueBitmap background_;
+  UniqueBitmap background_;  // both pictures at the size of the layout
   UniqueBitmap logo_;
   UniqueBrush surface_brush_;
   UniqueBrush banner_brush_;

@@ -5,3 +5,6 @@
 #define IDB_POPUP_BACKGROUND 101
 #define IDB_POPUP_LOGO 102
 #define IDB_FILTER_PICTURE 103
+// The same pictures twice as large, for screens above 100 % scale.
+#define IDB_POPUP_LOGO_2X 112
+#define IDB_FILTER_PICTURE_2X 113

@@ -1,6 +1,7 @@
 #include "win/win_util.h"
 
 #include "app/text.h"
+#include "win/resource_ids.h"
 
 namespace proxanto::win {
 
@@ -27,21 +28,64 @@ std::wstring module_path() {
 }
 
 namespace {
-int screen_dpi(int axis) {
+
+// The system's DPI: that of the screen for a program that is not aware of
+// the DPI of each monitor.
+UINT system_dpi() {
   HDC dc = GetDC(nullptr);
-  const int dpi = dc ? GetDeviceCaps(dc, axis) : 96;
+  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
   if (dc) ReleaseDC(nullptr, dc);
-  return dpi > 0 ? dpi : 96;
+  return dpi > 0 ? static_cast<UINT>(dpi) : kDefaultDpi;
 }
+
 }  // namespace
 
-int twips_to_px_x(int twips) { return MulDiv(twips, screen_dpi(LOGPIXELSX), 1440); }
-int twips_to_px_y(int twips) { return MulDiv(twips, screen_dpi(LOGPIXELSY), 1440); }
+UINT dpi_of(HWND window) {
+  using DpiForWindow = UINT(WINAPI*)(HWND);
+  static const auto dpi_for_window = user32_function<DpiForWindow>("GetDpiForWindow");
+  const UINT dpi = window && dpi_for_window ? dpi_for_window(window) : 0;
+  return dpi > 0 ? dpi : system_dpi();
+}
 
-RECT twips_rect(int left, int top, int width, int height) {
-  const int x = twips_to_px_x(left);
-  const int y = twips_to_px_y(top);
-  return RECT{x, y, x + twips_to_px_x(width), y + twips_to_px_y(height)};
+int twips_to_px(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), 1440); }
+
+RECT twips_rect(int left, int top, int width, int height, UINT dpi) {
+  const int x = twips_to_px(left, dpi);
+  const int y = twips_to_px(top, dpi);
+  return RECT{x, y, x + twips_to_px(width, dpi), y + twips_to_px(height, dpi)};
+}
+
+int metric_for_dpi(int index, UINT dpi) {
+  using MetricsForDpi = int(WINAPI*)(int, UINT);
+  static const auto metrics_for_dpi = user32_function<MetricsForDpi>("GetSystemMetricsForDpi");
+  if (metrics_for_dpi) return metrics_for_dpi(index, dpi);
+  return MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), static_cast<int>(system_dpi()));
+}
+
+void set_client_size(HWND window, int width, int height, UINT dpi) {
+  using AdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  static const auto adjust_for_dpi = user32_function<AdjustForDpi>("AdjustWindowRectExForDpi");
+  const auto style = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
+  const auto ex_style = static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE));
+  RECT outer{0, 0, width, height};
+  if (!adjust_for_dpi || !adjust_for_dpi(&outer, style, FALSE, ex_style, dpi)) {
+    AdjustWindowRectEx(&outer, style, FALSE, ex_style);
+  }
+  constexpr UINT kFlags = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
+  SetWindowPos(window, nullptr, 0, 0, width_of(outer), height_of(outer), kFlags);
+  // The frame can differ from the prediction (a theme; a frame that has not
+  // followed a change of DPI yet): what counts is the client area.
+  RECT client{};
+  GetClientRect(window, &client);
+  if (client.right != width || client.bottom != height) {
+    SetWindowPos(window, nullptr, 0, 0, width_of(outer) + width - client.right,
+                 height_of(outer) + height - client.bottom, kFlags);
+  }
+}
+
+UniqueIcon load_program_icon(int size) {
+  return UniqueIcon(static_cast<HICON>(
+      LoadImageW(module(), MAKEINTRESOURCEW(IDI_PROXANTO), IMAGE_ICON, size, size, 0)));
 }
 
 }  // namespace proxanto::win

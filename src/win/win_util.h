@@ -1,6 +1,6 @@
 #pragma once
 // Shared pieces of the Win32 adapters: one move-only owner for every kind of
-// handle, UTF-8/UTF-16 conversion at the API boundary, and twips.
+// handle, UTF-8/UTF-16 conversion at the API boundary, twips and DPI.
 
 #include <windows.h>
 
@@ -74,13 +74,39 @@ using UniqueHandle = Unique<HANDLE, KernelHandleCloser>;
 std::wstring widen(std::string_view utf8);
 std::string narrow(std::wstring_view utf16);
 
-// Twips (1440 per inch) to pixels at the screen's real DPI.
-int twips_to_px_x(int twips);
-int twips_to_px_y(int twips);
-// A rectangle given in twips, in pixels.
-RECT twips_rect(int left, int top, int width, int height);
+// A function of user32 that older systems lack, or null: the program runs
+// from Windows 7 on, so newer functions are looked up at run time.
+template <typename Function>
+Function user32_function(const char* name) {
+  return reinterpret_cast<Function>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+// Dots per inch at 100 % scale.
+inline constexpr UINT kDefaultDpi = 96;
+
+// The DPI `window` is laid out for: that of its monitor where the system
+// tells (Windows 10 1607 and later), otherwise the system's. A null window
+// gives the system's.
+UINT dpi_of(HWND window);
+
+// Twips (1440 per inch) to pixels at `dpi`.
+int twips_to_px(int twips, UINT dpi);
+// A rectangle given in twips, in pixels at `dpi`.
+RECT twips_rect(int left, int top, int width, int height, UINT dpi);
 inline int width_of(const RECT& r) { return r.right - r.left; }
 inline int height_of(const RECT& r) { return r.bottom - r.top; }
+
+// A system metric (SM_CXSMICON, ...) as the system gives it at `dpi`.
+int metric_for_dpi(int index, UINT dpi);
+
+// Resizes `window`, keeping its top left corner, so that its client area is
+// `width` x `height` pixels with the frame it has at `dpi`.
+void set_client_size(HWND window, int width, int height, UINT dpi);
+
+// The program's icon at `size` pixels square, from the image made for that
+// size when the resource has one.
+UniqueIcon load_program_icon(int size);
 
 // The program's own module, which holds its resources.
 inline HINSTANCE module() { return GetModuleHandleW(nullptr); }

@@ -8,9 +8,12 @@
 //   proxanto_drive running          prints the path of the running program's
 //                                   exe; exit code 1 when none runs
 //   proxanto_drive shot FILE.bmp    saves the screen as a 24-bit bitmap
-//   proxanto_drive popup            double click on the tray icon: the popup
+//   proxanto_drive popup            double click on the tray icon: the popup;
+//                                   prints its place (left top width height)
 //   proxanto_drive menu             right click on the tray icon: the menu
-//   proxanto_drive escape           closes an open menu
+//   proxanto_drive choose NAME      picks the tray menu item NAME (ab, filter,
+//                                   ...); prints the place of the dialog it opens
+//   proxanto_drive escape           closes an open menu or dialog
 //   proxanto_drive close            ends the program through its exit
 //                                   sequence (WM_CLOSE) and waits for it
 //
@@ -19,8 +22,11 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
+
+#include "app/menu.h"
 
 namespace {
 
@@ -76,6 +82,30 @@ bool popup_shown() {
 bool menu_open() {
   const HWND menu = FindWindowW(L"#32768", nullptr);
   return menu != nullptr && IsWindowVisible(menu);
+}
+
+HWND open_dialog() {
+  const HWND dialog = FindWindowW(L"#32770", nullptr);
+  return dialog != nullptr && IsWindowVisible(dialog) ? dialog : nullptr;
+}
+
+int print_place(HWND window) {
+  RECT r = {};
+  GetWindowRect(window, &r);
+  std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+  return 0;
+}
+
+// How many times the down key moves from the top of the tray menu to the
+// item `name`: the menu runs through every item but the separators.
+int downs_to(const std::string& name) {
+  int downs = 0;
+  for (const proxanto::MenuItem& item : proxanto::design_tray_menu().children) {
+    if (item.is_separator()) continue;
+    ++downs;
+    if (item.name == name) return downs;
+  }
+  return 0;
 }
 
 // The shell's callback on the icon, as the tray sends it.
@@ -182,23 +212,32 @@ int wmain(int argc, wchar_t** argv) {
   if (verb == L"popup") {
     // Visible at once where the system cannot fade; a little later where it can.
     if (!popup_shown() && !tray_event(WM_LBUTTONDBLCLK)) return 1;
-    const bool shown = wait_until(popup_shown, 5000);
+    if (!wait_until(popup_shown, 5000)) return 1;
     Sleep(600);
-    return shown ? 0 : 1;
+    return print_place(FindWindowW(L"ProxantoForm2", nullptr));
   }
-  if (verb == L"menu") {
+  if (verb == L"menu" || verb == L"choose") {
     // The menu opens at the mouse: near the top right, beside the popup.
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 250, 150);
     if (!tray_event(WM_RBUTTONUP)) return 1;
     const bool open = wait_until(menu_open, 5000);
     Sleep(300);
-    return open ? 0 : 1;
+    if (verb == L"menu" || !open) return open ? 0 : 1;
+    const int downs = argc > 2 ? downs_to(std::string(argv[2], argv[2] + wcslen(argv[2]))) : 0;
+    if (downs == 0) return 2;
+    for (int i = 0; i < downs; ++i) press(VK_DOWN);
+    press(VK_RETURN);
+    if (!wait_until([] { return open_dialog() != nullptr; }, 5000)) return 1;
+    Sleep(300);
+    return print_place(open_dialog());
   }
   if (verb == L"escape") {
     press(VK_ESCAPE);
-    return wait_until([] { return !menu_open(); }, 3000) ? 0 : 1;
+    return wait_until([] { return !menu_open() && open_dialog() == nullptr; }, 3000) ? 0 : 1;
   }
   if (verb == L"close") return close_program();
-  std::fputs("usage: proxanto_drive started|proxy|running|shot FILE|popup|menu|escape|close\n", stderr);
+  std::fputs(
+      "usage: proxanto_drive started|proxy|running|shot FILE|popup|menu|choose NAME|escape|close\n",
+      stderr);
   return 2;
 }

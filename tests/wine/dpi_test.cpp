@@ -1,0 +1,67 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "win/main_window.h"
+#include "win/resource_ids.h"
+#include "wine/ui_driver.h"
+
+namespace proxanto::win {
+namespace {
+
+// This test program carries the program's resources, the manifest included.
+TEST(Dpi, TheManifestDeclaresPerMonitorAwarenessAndSystemAwarenessForOlderSystems) {
+  wchar_t since_1607[64] = {}, before[64] = {};
+  QueryActCtxSettingsW(0, nullptr, L"http://schemas.microsoft.com/SMI/2016/WindowsSettings",
+                       L"dpiAwareness", since_1607, 64, nullptr);
+  QueryActCtxSettingsW(0, nullptr, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+                       L"dpiAware", before, 64, nullptr);
+  EXPECT_EQ(std::wstring(since_1607) + L"|" + before, L"PerMonitorV2, PerMonitor|true");
+}
+
+// The icon resource holds an image for each size the system asks for from
+// 100 to 200 %; the tray and the windows take the one for their DPI.
+TEST(Icons, AtTheSizesTheSystemAsksFor) {
+  const HMODULE self = GetModuleHandleW(nullptr);
+  const HRSRC group = FindResourceW(self, MAKEINTRESOURCEW(IDI_PROXANTO), RT_GROUP_ICON);
+  const auto* directory = static_cast<const BYTE*>(LockResource(LoadResource(self, group)));
+  ASSERT_TRUE(directory);
+  std::string sizes;
+  for (int i = 0; i < directory[4]; ++i) sizes += std::to_string(directory[6 + 14 * i]) + " ";
+  EXPECT_EQ(sizes, "16 20 24 32 40 48 64 ");
+  const MainWindow window(self);
+  const auto dpi = static_cast<int>(test_dpi());
+  EXPECT_EQ((std::pair{icon_width(window.small_icon()), icon_width(window.icon())}),
+            (std::pair{16 * dpi / 96, 32 * dpi / 96})) << "the tray's icon and the large one";
+}
+
+// Wine reads the DPI (LogPixels) as a process starts: the layout tests run
+// again in a second process at 144 DPI. Each run holds every edge within a
+// pixel of twips x DPI / 1440, so the windows are 1.5 times as large at 144
+// as at 96, within two pixels per edge.
+TEST(Dpi, TheWindowsAreLaidOutAgainAt144Dpi) {
+  if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+    GTEST_SKIP() << "Windows takes a new DPI at the next log-on only";
+  ASSERT_EQ(test_dpi(), 96u) << "the private Wine prefix must be at 96 DPI for the other tests";
+  // The current user's value, which Wine takes before the machine's 96.
+  constexpr wchar_t kDesktop[] = L"Control Panel\\Desktop";
+  const DWORD dpi = 144;
+  RegSetKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels", REG_DWORD, &dpi, sizeof(dpi));
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  _wputenv(L"PROXANTO_TEST_DPI=144");
+  FILE* child = _wpopen((L"\"\"" + std::wstring(self) + L"\" --gtest_filter=*.LayoutFollowsTheDpi:Icons.*\"").c_str(), L"r");
+  _wputenv(L"PROXANTO_TEST_DPI=");
+  std::string output;
+  for (char line[512]; child && fgets(line, sizeof(line), child);) output += line;
+  const int code = child ? _pclose(child) : -1;
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels");
+  EXPECT_EQ(code, 0) << output;
+  EXPECT_NE(output.find("[  PASSED  ] 4 tests"), std::string::npos) << output;
+}
+
+}  // namespace
+}  // namespace proxanto::win
