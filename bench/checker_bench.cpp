@@ -28,6 +28,20 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A socket bound to a port of 127.0.0.1 that the system picks, and that port
+// as a proxy address.
+SOCKET bind_loopback(std::string& address_text) {
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int length = sizeof(address);
+  bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+  getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
+  address_text = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  return s;
+}
+
 // Listening sockets on 127.0.0.1: `answering` ones answer the test page at
 // once, the others accept and stay silent. Each thread serves a group of 25,
 // so that the servers themselves add no delay worth measuring.
@@ -38,16 +52,9 @@ class TestProxies {
     for (int first = 0; first < answering + silent; first += kGroup) {
       auto group = std::make_unique<Group>();
       for (int i = first; i < std::min(first + kGroup, answering + silent); ++i) {
-        SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int length = sizeof(address);
-        bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        SOCKET s = bind_loopback(addresses_.emplace_back());
         listen(s, 16);
-        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
         group->listeners.push_back({s, i < answering});
-        addresses_.push_back("127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
       }
       group->thread = std::thread([this, g = group.get()] { serve(*g); });
       groups_.push_back(std::move(group));
@@ -129,17 +136,7 @@ void run_checker_bench() {
   WSAStartup(MAKEWORD(2, 2), &data);
   TestProxies proxies(500, 250);
   std::vector<std::string> addresses = proxies.addresses();
-  for (int i = 0; i < 250; ++i) {  // ports where nothing listens
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int length = sizeof(address);
-    bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-    closesocket(s);
-    addresses.push_back("127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
-  }
+  for (int i = 0; i < 250; ++i) closesocket(bind_loopback(addresses.emplace_back()));  // nothing listens
 
   WNDCLASSW wc = {};
   wc.lpfnWndProc = receive;
