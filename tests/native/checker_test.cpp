@@ -45,6 +45,7 @@ TEST_F(Checking, ACheckShowsItsProgressThenEachProxysDelayOrWhyItFailed) {
   EXPECT_EQ(caption(3), "198.51.100.33:8080 (Spojené Státy) \u2013 chybná odpověď");
   EXPECT_TRUE(offered(0));
   EXPECT_FALSE(offered(1) || offered(2) || offered(3));
+  EXPECT_EQ(os.ini(), kWorkedExample) << "a check never changes the database";
 
   // A result that comes after its run has ended changes nothing.
   form.probe_done(os.checker.runs[0].first, 1, {Outcome::Working, 5});
