@@ -72,6 +72,7 @@ std::vector<ProxyRecord> load_records(std::string database, std::optional<int> f
     return static_cast<std::size_t>(n) < lines.size() ? lines[static_cast<std::size_t>(n)] : Line{};
   };
   std::vector<ProxyRecord> records;
+  records.reserve(static_cast<std::size_t>(std::min(count, static_cast<int>(values.size()))));
   for (int n = 0; n < count; ++n) {
     const Line entry = at(values, n);
     if (entry.size >= kNone || number(at(marks, n)) != 0) continue;
