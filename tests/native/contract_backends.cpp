@@ -18,7 +18,6 @@ class MemoryRegistryBackend final : public RegistryTestBackend {
   bool key_exists(RegRoot root, const std::string& path) override {
     return registry_.key_exists(root, path);
   }
-  std::optional<std::size_t> open_handle_count() override { return std::nullopt; }
 
  private:
   testing::Journal journal_;
