@@ -1,96 +1,90 @@
 // Journeys through the real program, driven from outside as a user would:
-// the start-up prompt, and a run through the tray icon to its exit.
+// the start-up prompt, a run through the tray icon to its exit, the update
+// from a server of the test's own on 127.0.0.1, and the program started twice
+// or dying without its exit sequence, which leaves no proxy nothing manages.
 
-#include "e2e/harness.h"
+#include "e2e/harness.h"  // windows.h first
 
 #include <shellapi.h>
 
-#include <thread>
-
-#include "proxy/recovery.h"
 #include "win/about_ids.h"
+#include "wine/http_server.h"
 
 namespace proxanto::e2e {
 namespace {
 
-using namespace std::chrono_literals;
+using test_support::HttpServer;
 
-// An empty database at start-up: the prompt speaks the saved language, and
-// No ends the program through the exit sequence.
-TEST_F(ProgramTest, EmptyDatabasePromptsAndNoEndsWithTheProxyReset) {
-  set_reg_string(RegRoot::LocalMachine, kOwnKey, "lang", "1");
-  set_reg_string(RegRoot::CurrentUser, kInternetSettings, "ProxyServer", "192.0.2.1:80");
-  ProxantoRun empty{std::string("[IP]\r\ncount=0\r\n")};
-  empty.start();
-  const auto box = empty.wait_message_box(
-      "IP adresy was not found !\r\nWould you like to download new database ?");
-  ASSERT_TRUE(box.has_value());
-  EXPECT_TRUE(GetDlgItem(box->window, IDYES) && GetDlgItem(box->window, IDNO));
-  empty.answer(*box, IDNO);
-  ASSERT_TRUE(empty.wait_exit().has_value());
-  EXPECT_TRUE(proxy_reset());
-}
+const std::string kNew = "[IP]\r\ncount=1\r\n0=198.51.100.61:3128;8\r\n";
+const std::string kDone = "Aktulizace byla úspěšně dokončena !";
+bool new_proxy_in_use() { return proxy() == "198.51.100.61:3128 on"; }
 
-// Keys the program reads from the global keyboard state.
-void hold(const std::vector<WORD>& keys, const std::function<bool()>& until) {
-  std::vector<INPUT> down(keys.size()), up(keys.size());
-  for (std::size_t i = 0; i < keys.size(); ++i) {
-    down[i].type = up[i].type = INPUT_KEYBOARD;
-    down[i].ki.wVk = up[i].ki.wVk = keys[i];
-    up[i].ki.dwFlags = KEYEVENTF_KEYUP;
+// An empty database at start-up: the prompt speaks the saved language; No
+// ends the program through the exit sequence, Yes loads the download.
+TEST_F(ProgramTest, EmptyDatabasePromptEndsOnNoAndUpdatesOnYes) {
+  HttpServer server({HttpServer::ok(kNew)});
+  for (const int answer : {IDNO, IDYES}) {
+    SetRegString(registry, RegRoot::LocalMachine, kOwnKey, "lang", answer == IDNO ? "1" : "0");
+    SetRegString(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer", "192.0.2.1:80");
+    ProxantoRun empty{std::string("[IP]\r\ncount=0\r\n")};
+    empty.start(server.url());
+    HWND box = empty.message_box(
+        answer == IDNO ? "IP adresy was not found !\r\nWould you like to download new database ?"
+                       : "IP adresy nebyly nalezeny !\r\nPřejete si stáhnout novou databázi ?");
+    ASSERT_TRUE(box && GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO));
+    invoke(box, answer);
+    if (answer == IDNO) {
+      ASSERT_TRUE(empty.ended());
+      EXPECT_EQ(proxy(), "- off");
+    } else {
+      invoke(empty.message_box(kDone), IDOK);
+      EXPECT_TRUE(wait_for(new_proxy_in_use));
+    }
   }
-  SendInput(static_cast<UINT>(down.size()), down.data(), sizeof(INPUT));
-  wait_for(until, 5s);
-  SendInput(static_cast<UINT>(up.size()), up.data(), sizeof(INPUT));
 }
 
 TEST_F(ProgramTest, ARunThroughTheTrayIconToItsExit) {
-  start_running(run);
+  HttpServer server({HttpServer::ok(kNew)});
+  start_running(run, server.url());
   EXPECT_TRUE(wait_for([] { return tray_icon_count() == 1; }));
   HWND main = run.main_window();
-  ASSERT_NE(main, nullptr);
-  EXPECT_FALSE(IsWindowVisible(main));
+  ASSERT_TRUE(main && !IsWindowVisible(main));
 
-  // A pick from the IP menu is announced at the top right.
-  run.choose_from_menu(kChangeIp, {2});
-  ASSERT_TRUE(wait_for([] { return proxy_server() == "192.0.2.200:8000"; }));
-  EXPECT_EQ(run.wait_popup("192.0.2.200:8000"), "192.0.2.200:8000|Ruská Federace");
+  // A pick from the IP menu is announced at the top right; RunOnce would recover a crash.
+  run.choose_from_menu(kChangeIp, 2);
+  EXPECT_TRUE(wait_for([&] { return run.popup_lines() == "192.0.2.200:8000|Ruská Federace"; }));
+  EXPECT_EQ(proxy(), "192.0.2.200:8000 on");
   RECT popup{};
   GetWindowRect(run.popup(), &popup);
-  EXPECT_EQ(popup.top, 0);
-  EXPECT_EQ(popup.right, GetSystemMetrics(SM_CXSCREEN));
-  // While a proxy is applied, the next log-on would recover from a crash.
-  EXPECT_EQ(reg_string(RegRoot::CurrentUser, kRunOnceKey, kRunOnceValue),
+  EXPECT_EQ(std::pair(popup.top, popup.right), std::pair(0L, long{GetSystemMetrics(SM_CXSCREEN)}));
+  EXPECT_EQ(reg(RegRoot::CurrentUser, kRunOnceKey, kRunOnceValue),
             "\"" + run.path("proxanto.exe") + "\" /recover");
 
-  // Copy, with its message box.
+  // Copy, with its message box; CTRL+Q from anywhere changes the proxy.
   run.choose_from_menu(kCopy);
-  const auto copied = run.wait_message_box("IP adresa byla zkopírována");
-  ASSERT_TRUE(copied.has_value());
-  EXPECT_EQ(clipboard_text(), "192.0.2.200:8000");
-  run.answer(*copied, IDOK);
-
-  // CTRL+Q from anywhere changes the proxy.
+  HWND copied = run.message_box("IP adresa byla zkopírována");
+  ASSERT_TRUE(copied && OpenClipboard(nullptr));
+  HANDLE data = GetClipboardData(CF_UNICODETEXT);
+  const auto* text = static_cast<const wchar_t*>(data ? GlobalLock(data) : nullptr);
+  EXPECT_EQ(narrow(text ? text : L""), "192.0.2.200:8000");
+  if (text) GlobalUnlock(data);
+  CloseClipboard();
+  invoke(copied, IDOK);
   ASSERT_TRUE(wait_for([&] { return run.popup() == nullptr; }));
-  hold({VK_CONTROL, 'Q'}, [&] { return run.popup() != nullptr; });
+  press_keys({VK_CONTROL, 'Q'}, [&] { return run.popup() != nullptr; });
   EXPECT_NE(run.popup(), nullptr);
 
-  // Stop, continue, restore.
-  run.choose_from_menu(kStop);
-  EXPECT_TRUE(run.wait_popup("Anonymizace").has_value());
-  EXPECT_TRUE(proxy_reset());
-  run.choose_from_menu(kStop);
-  ASSERT_TRUE(wait_for([] { return proxy_enable() == 1u && proxy_server().has_value(); }));
-  run.choose_from_menu(kRestore);
-  EXPECT_TRUE(run.wait_popup("Nastavení:").has_value());
-  EXPECT_TRUE(proxy_reset());
+  for (const auto& [item, state] : {std::pair{kStop, " off"}, {kStop, " on"}, {kRestore, " off"}}) {
+    run.choose_from_menu(item);
+    EXPECT_TRUE(wait_for([&] { return proxy().ends_with(state); })) << item;
+  }
 
   // Block marks the entry number of the proxy in use (position 1 is entry 2).
-  run.choose_from_menu(kChangeIp, {1});
-  ASSERT_TRUE(wait_for([] { return proxy_server() == "203.0.113.25:80"; }));
+  run.choose_from_menu(kChangeIp, 1);
+  ASSERT_TRUE(wait_for([] { return proxy() == "203.0.113.25:80 on"; }));
   run.choose_from_menu(kBlock);
-  EXPECT_TRUE(wait_for([&] { return run.read_file() == test_data::kWorkedExample + "2_block=1\r\n"; }));
-  EXPECT_TRUE(wait_for([] { return proxy_server() != "203.0.113.25:80"; }));
+  const std::string blocked = test_data::kWorkedExample + "2_block=1\r\n";
+  EXPECT_TRUE(wait_for([&] { return run.read_file() == blocked; }));
 
   // The about box opens once, however often it is asked for.
   run.choose_from_menu(kAbout);
@@ -104,14 +98,9 @@ TEST_F(ProgramTest, ARunThroughTheTrayIconToItsExit) {
 
   // Alt+F4 on the hidden window that had the menu's focus ends nothing.
   press_keys({VK_ESCAPE});
-  INPUT alt_f4[4] = {};
-  for (INPUT& key : alt_f4) key.type = INPUT_KEYBOARD;
-  alt_f4[0].ki.wVk = alt_f4[3].ki.wVk = VK_MENU;
-  alt_f4[1].ki.wVk = alt_f4[2].ki.wVk = VK_F4;
-  alt_f4[2].ki.dwFlags = alt_f4[3].ki.dwFlags = KEYEVENTF_KEYUP;
   SetForegroundWindow(main);
-  SendInput(4, alt_f4, sizeof(INPUT));
-  EXPECT_FALSE(run.wait_exit(1s).has_value());
+  press_keys({VK_MENU, VK_F4});
+  EXPECT_FALSE(run.ended(1s));
 
   // The icon comes back when the task bar restarts and has lost it.
   NOTIFYICONDATAW icon = {};
@@ -123,11 +112,73 @@ TEST_F(ProgramTest, ARunThroughTheTrayIconToItsExit) {
   PostMessageW(main, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
   EXPECT_TRUE(wait_for([] { return tray_icon_count() == 1; }));
 
+  // The update keeps a backup of the database it replaces.
+  run.choose_from_menu(kUpdate);
+  invoke(run.message_box(kDone), IDOK);
+  EXPECT_EQ(run.read_file("ip.ini"), kNew);
+  EXPECT_EQ(run.read_file("ip_backup.ini"), blocked);
+  EXPECT_TRUE(wait_for(new_proxy_in_use)) << proxy();
+
   run.choose_from_menu(kExit);
-  ASSERT_TRUE(run.wait_exit().has_value());
-  EXPECT_TRUE(proxy_reset());
+  ASSERT_TRUE(run.ended());
+  EXPECT_EQ(proxy(), "- off");
   EXPECT_TRUE(wait_for([] { return tray_icon_count() == 0; }));
-  EXPECT_EQ(reg_string(RegRoot::CurrentUser, kRunOnceKey, kRunOnceValue), "");
+  EXPECT_EQ(reg(RegRoot::CurrentUser, kRunOnceKey, kRunOnceValue), "");
+}
+
+// A server that stalls holds nothing up: the menu opens, and the session end
+// ends the program through its exit sequence at once.
+TEST_F(ProgramTest, DuringAStalledDownloadTheMenuOpensAndSessionEndEndsTheProgram) {
+  HttpServer server({{"HTTP/1.0 200 OK\r\nContent-Length: 900\r\n\r\n[IP]\r\n", true}});
+  start_running(run, server.url());
+  run.choose_from_menu(kUpdate);
+  ASSERT_TRUE(wait_for([&] { return server.requests() == 1; }));
+  run.tray_event(WM_RBUTTONUP);
+  EXPECT_TRUE(wait_for(menu_open, 3s));
+  press_keys({VK_ESCAPE});
+  run.end_session();
+  EXPECT_TRUE(run.ended(2s));
+  EXPECT_EQ(proxy(), "- off");
+  EXPECT_EQ(run.read_file("ip.ini"), test_data::kWorkedExample);
+}
+
+std::string record() { return reg(RegRoot::CurrentUser, kRecordKey, kRecordValue); }
+
+// A second start shows the running program's proxy and ends, touching
+// nothing. Killed, the program leaves a direct connection at once (its
+// watcher's work), but not a proxy set by hand since.
+TEST_F(ProgramTest, OneProgramPerSessionAndAKilledOneLeavesNoProxyOfItsOwn) {
+  for (const bool by_hand : {false, true}) {
+    ProxantoRun program;
+    start_running(program);
+    EXPECT_EQ(record() + " on", proxy());
+    if (by_hand) {
+      SetRegString(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer",
+                   "10.9.9.9:3128");
+    } else {
+      ProxantoRun second;
+      second.start();
+      ASSERT_TRUE(second.ended());
+      EXPECT_TRUE(wait_for([&] { return program.popup_lines().starts_with(record() + "|"); }));
+      EXPECT_TRUE(record() + " on" == proxy() && tray_icon_count() == 1 && !program.ended(0ms));
+    }
+    program.kill();
+    ASSERT_TRUE(wait_for([] { return record().empty(); }, 2s)) << by_hand;
+    EXPECT_EQ(proxy(), by_hand ? "10.9.9.9:3128 on" : "- off");
+    EXPECT_EQ(reg(RegRoot::CurrentUser, kRunOnceKey, kRunOnceValue), "");
+  }
+}
+
+// What a power loss leaves: the proxy in the settings and the records.
+TEST_F(ProgramTest, RecoveryAtLogOnResetsWhatACrashedRunLeftAndShowsNothing) {
+  SetRegString(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer",
+               "192.0.2.10:8080");
+  SetRegDword(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable", 1);
+  record_applied(registry, "192.0.2.10:8080", "x /recover");
+  run.start(kNoUpdateServer, L"/recover");
+  ASSERT_TRUE(run.ended());
+  EXPECT_EQ(proxy() + record(), "- off");
+  EXPECT_EQ(tray_icon_count(), 0);
 }
 
 }  // namespace

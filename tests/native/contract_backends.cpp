@@ -1,32 +1,20 @@
 // The registry contract over the in-memory registry that stands in for the
 // system's in the native tests.
 
-#include <memory>
-
 #include "fakes.h"
 #include "shared/contracts.h"
 
 namespace proxanto::test_support {
 
-namespace {
-
-class MemoryRegistryBackend final : public RegistryTestBackend {
- public:
-  MemoryRegistryBackend() { registry_.journal = &journal_; }
-  RegistryPort& port() override { return registry_; }
-  const std::string& base_path() const override { return base_; }
+struct MemoryRegistryBackend final : RegistryTestBackend {
+  RegistryPort& port() override { return registry; }
+  const std::string& base_path() const override { return base; }
   bool key_exists(RegRoot root, const std::string& path) override {
-    return registry_.key_exists(root, path);
+    return registry.keys.count({root, std::get<1>(registry.key(root, path, ""))}) != 0;
   }
-  std::optional<std::size_t> open_handle_count() override { return std::nullopt; }
-
- private:
-  testing::Journal journal_;
-  testing::MemoryRegistry registry_;
-  std::string base_ = "Software\\ProxantoContractTest";
+  testing::MemoryRegistry registry;
+  std::string base = "Software\\ProxantoContractTest";
 };
-
-}  // namespace
 
 std::unique_ptr<RegistryTestBackend> make_registry_test_backend() {
   return std::make_unique<MemoryRegistryBackend>();

@@ -1,179 +1,127 @@
+// Start-up in the saved language and filter, the recovery after a run that
+// ended without its exit sequence, and the database update.
+
 #include "form_test.h"
 #include "proxy/recovery.h"
 
 namespace proxanto::testing {
 namespace {
 
-const ShownBox kEmptyPrompt = {
-    "IP adresy nebyly nalezeny !\r\nPřejete si stáhnout novou databázi ?", "Proxanto",
-    kMbYesNo | kMbIconStop};
-
-using StartUp = FormTest;
-
-TEST_F(StartUp, BuildsPathsAndTablesAndEndsWithAProxyInUseAnnouncedAndTheIcon) {
-  ASSERT_FALSE(start());
-  EXPECT_EQ(form.Hkey, "Software\\Marvedo\\Quillet");
-  EXPECT_EQ(form.ini_path, "C:\\Program Files\\Proxanto\\ip.ini");
-  ASSERT_EQ(form.ARR_EN.size(), 33u);
-  ASSERT_EQ(form.ARR_CS.size(), 33u);
-  EXPECT_EQ(form.ARR_EN[8], "United States");
-  EXPECT_EQ(form.ARR_CS[1], "Čína");
-  EXPECT_EQ(form.ip_count, 4);
-  EXPECT_TRUE(os.timers.state[TimerId::Timer1]) << "the hot keys are polled";
-
-  EXPECT_FALSE(form.current_ip.empty());
-  EXPECT_EQ(os.proxy_server(), form.current_ip);
-  EXPECT_EQ(os.proxy_enable(), 1u);
-  // The menu and the icon name the proxy in use from the start.
-  EXPECT_EQ(form.menu("ACTIVE_IP").caption, "IP: " + form.current_ip + " (" + form.country_cs + ")");
-  EXPECT_FALSE(form.menu("ACTIVE_IP").enabled);
-  EXPECT_TRUE(form.menu("cop").enabled);
-  EXPECT_TRUE(form.menu("block").enabled);
-  EXPECT_EQ(os.tray.calls.back().message, kNimAdd);
-  EXPECT_EQ(os.tray.calls.back().record.szTip.substr(0, 10 + form.current_ip.size()),
-            "Proxanto\r\n" + form.current_ip);
-  EXPECT_EQ(os.popup.lines, form.current_ip + "|" + form.country_cs);
-}
-
-// AddBackslash adds a backslash only where one is missing.
-TEST_F(StartUp, IniPathAtTheRootOfADriveHasOneBackslash) {
-  os.process.folder = "E:\\";
-  os.files.files["E:\\ip.ini"] = kWorkedExample;
-  ASSERT_FALSE(ends([&] { form.Form_Load(); }));
-  EXPECT_EQ(form.ini_path, "E:\\ip.ini");
-  EXPECT_EQ(form.ip_count, 4);
-}
-
-TEST(StartUpFilter, SavedFilterIsTakenOnlyAsAPairAndRestrictsTheFirstLoad) {
-  const struct {
-    std::optional<std::string> id, index;
-    std::string want;  // filtr_id/filtr_index
-    std::vector<int> entries;
-  } cases[] = {
-      {std::nullopt, "3", "-1/0", {0, 2, 3, 5}}, {"5", "0", "-1/0", {0, 2, 3, 5}},
-      {"5", std::nullopt, "-1/0", {0, 2, 3, 5}}, {"5", "abc", "-1/0", {0, 2, 3, 5}},
-      {"8", "3", "8/3", {0, 2, 5}},              {"x7", "2", "x7/2", {0, 2, 3, 5}},
-  };
-  for (const auto& c : cases) {
+// An id with a row other than the first; Iran (5) has no entry, so the
+// empty database's prompt follows. (The program sits at the root of a drive.)
+TEST(StartUp, SavedFilterIsTakenOnlyAsAPairAndRestrictsTheFirstLoad) {
+  const std::tuple<const char*, const char*, std::string, std::vector<int>> cases[] = {
+      {nullptr, "3", "-1/0", {0, 2, 3, 5}}, {"5", "0", "-1/0", {0, 2, 3, 5}},
+      {"5", nullptr, "-1/0", {0, 2, 3, 5}}, {"5", "abc", "-1/0", {0, 2, 3, 5}},
+      {"8", "3", "8/3", {0, 2, 5}},         {"x7", "2", "x7/2", {0, 2, 3, 5}},
+      {"5", "7", "5/7", {}}};
+  for (const auto& [id, index, in_memory, entries] : cases) {
     Program p;
-    if (c.id) p.os.save("filter_id", *c.id);
-    if (c.index) p.os.save("filter_index", *c.index);
-    ASSERT_FALSE(p.start());
-    EXPECT_EQ(p.form.filtr_id + "/" + p.form.filtr_index, c.want)
-        << c.id.value_or("(none)") << "/" << c.index.value_or("(none)");
-    EXPECT_EQ(p.entries(), c.entries) << c.want;
+    if (id) p.os.save("filter_id", id);
+    if (index) p.os.save("filter_index", index);
+    p.os.answers = {kIdNo};
+    p.os.folder = "E:\\";
+    p.os.files.files["E:\\ip.ini"] = kWorkedExample;
+    EXPECT_EQ(p.ends([&] { p.form.Form_Load(); }), entries.empty()) << in_memory;
+    EXPECT_EQ(p.form.filtr_id + "/" + p.form.filtr_index, in_memory);
+    EXPECT_EQ(p.entries(), entries) << in_memory;
   }
 }
 
-TEST_F(StartUp, SavedFilterMatchingNothingPromptsAsForAnEmptyDatabase) {
-  os.save("filter_id", "5");
-  os.save("filter_index", "7");
-  os.boxes.answers = {kIdNo};
-  EXPECT_TRUE(start());
-  EXPECT_EQ(os.boxes.shown, std::vector<ShownBox>{kEmptyPrompt});
-}
-
-TEST(StartUpLanguage, OnlyOneSavedIsEnglishAndTheFirstAnnouncementSpeaksIt) {
-  for (const char* saved : {"1", "5", "-1", "abc", "0"}) {
+// Start-up ends with the icon and a proxy in use, and polls the hot keys.
+// Only a saved 1 is English; it is read first, so that the first popup and
+// the whole menu speak it. (Both languages take their captions by the same
+// message numbers.)
+TEST(StartUp, EndsWithAProxyInUseAnnouncedInTheSavedLanguage) {
+  const std::string english =
+      "IP: 192.0.2.10:8080 (United States) (off) | - | Change proxy | Change IP Address | "
+      "Favorites IP Address | - | Add to favorites | Copy IP Address to clipboard | Block this "
+      "IP Address | - | Countries Filter | Check proxies | Only working proxies | Language | "
+      "Hotkeys | - | Stop anonymity | Default settings | About | Update | - | Exit";
+  for (const std::string saved : {"1", "5", "-1", "abc", "0"}) {
     Program p;
     p.os.save("lang", saved);
     ASSERT_FALSE(p.start("[IP]\ncount=1\n0=192.0.2.10:8080;8\n"));
-    const bool english = std::string(saved) == "1";
-    EXPECT_EQ(p.form.LNG_INT, english ? 100 : 0) << saved;
-    EXPECT_EQ(p.form.menu("en").caption, english ? "Exit" : "Konec") << saved;
-    EXPECT_TRUE(p.form.menu("lang").child("lngLIST", english ? 1 : 0)->checked) << saved;
-    EXPECT_FALSE(p.form.menu("lang").child("lngLIST", english ? 0 : 1)->checked) << saved;
-    const std::string country = english ? "United States" : "Spojené Státy";
-    EXPECT_EQ(p.os.popup.lines, "192.0.2.10:8080|" + country) << saved;
-    EXPECT_EQ(p.form.menu("ACTIVE_IP").caption, "IP: 192.0.2.10:8080 (" + country + ")");
-    EXPECT_EQ(p.form.menu("ipadd").children[0].caption, "192.0.2.10:8080 (" + country + ")");
+    const bool en = saved == "1";
+    EXPECT_EQ(en ? p.menu() : p.menu({"ACTIVE_IP", "chPROX", "en"}),
+              en ? english : "IP: 192.0.2.10:8080 (Spojené Státy) (off) | Změnit proxy | Konec");
+    const auto& languages = p.form.menu("lang").children;
+    EXPECT_TRUE(languages[en].checked && !languages[!en].checked) << saved;
+    const std::string country = en ? "United States" : "Spojené Státy";
+    EXPECT_EQ(p.shown(), "192.0.2.10:8080 on; inet on 192.0.2.10:8080; popup 192.0.2.10:8080|" +
+                             country + "; tip Proxanto\r\n192.0.2.10:8080\r\n" + country);
+    EXPECT_EQ(p.menu({}, "ipadd"), "192.0.2.10:8080 (" + country + ")");
+    EXPECT_TRUE(p.os.tray.back().first == kNimAdd && p.os.timers[int(TimerId::Timer1)]);
   }
-}
-
-TEST_F(StartUp, NoDatabaseAsksInTheSavedLanguageAndNoEndsThroughTheExitSequence) {
-  os.save("lang", "1");
-  os.boxes.answers = {kIdNo};
-  SetRegString(os.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer", "old:1");
-  EXPECT_TRUE(ends([&] { form.Form_Load(); }));
-  EXPECT_EQ(os.boxes.shown,
-            (std::vector<ShownBox>{{"IP adresy was not found !\r\nWould you like to download new "
-                                    "database ?",
-                                    "Proxanto", kMbYesNo | kMbIconStop}}));
-  EXPECT_TRUE(os.proxy_reset());
-  EXPECT_TRUE(os.internet.calls.empty());
-}
-
-TEST(Exit, FromTheMenuOrAtSessionEndResetsTheProxyRemovesTheIconAndEnds) {
-  for (const char* how : {"menu", "session end"}) {
-    Program p;
-    ASSERT_FALSE(p.start());
-    p.os.journal.clear();
-    EXPECT_TRUE(p.ends([&] {
-      if (std::string(how) == "menu") p.form.menu_click("en", 0);
-      else p.form.Form_Unload();
-    })) << how;
-    EXPECT_EQ(p.os.journal, (Journal{"reg -ProxyServer", "reg ProxyEnable", "reg -applied_proxy",
-                                     "reg -Proxanto", "tray 2"}))
-        << how;
-    EXPECT_TRUE(p.os.proxy_reset()) << how;
-    EXPECT_EQ(p.os.process.exits, 1) << how;
-  }
-}
-
-}  // namespace
-}  // namespace proxanto::testing
-
-namespace proxanto::testing {
-namespace {
-
-TEST(Recovery, RecordsLiveExactlyWhileAProxyIsApplied) {
-  Program p;
-  const auto records = [&] {
-    return p.os.reg(RegRoot::CurrentUser, kRecordKey, kRecordValue) + "|" +
-           p.os.reg(RegRoot::CurrentUser, kRunOnceKey, kRunOnceValue);
-  };
-  ASSERT_FALSE(p.start());
-  const std::string applied =
-      p.form.current_ip + "|\"C:\\Program Files\\Proxanto\\proxanto.exe\" /recover";
-  EXPECT_EQ(records(), applied);
-  p.form.st_Click();
-  EXPECT_EQ(records(), "|");
-  p.form.st_Click();
-  EXPECT_EQ(records(), applied);
-  p.form.obnovit_Click();
-  EXPECT_EQ(records(), "|");
-  p.form.proxy();
-  EXPECT_TRUE(p.ends([&] { p.form.konec(); }));
-  EXPECT_EQ(records(), "|");
 }
 
 TEST(Recovery, AfterAnUncleanEndOnlyTheProxyThatRunAppliedIsReset) {
-  const struct {
-    const char* record;  // nullptr: no record
-    const char* server;  // ProxyServer afterwards, "" for none
-    const char* left;
-  } cases[] = {
-      {"192.0.2.1:80", "192.0.2.1:80", ""},
-      {"192.0.2.1:80", "10.1.1.1:3128", "10.1.1.1:3128"},  // set by hand since: kept
-      {nullptr, "192.0.2.1:80", "192.0.2.1:80"},           // no record: a clean end
-  };
-  for (const auto& c : cases) {
+  const std::tuple<const char*, const char*, const char*> cases[] = {
+      // the record, the server in the settings, what is left
+      {"192.0.2.1:80", "192.0.2.1:80", "- off"},
+      {"192.0.2.1:80", "10.1.1.1:3128", "10.1.1.1:3128 on"},  // set by hand since: kept
+      {nullptr, "192.0.2.1:80", "192.0.2.1:80 on"}};          // no record: a clean end
+  for (const auto& [record, server, left] : cases) {
     TestPlatform os;
-    SetRegString(os.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer", c.server);
+    SetRegString(os.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer", server);
     SetRegDword(os.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable", 1);
-    if (c.record) record_applied(os.registry, c.record, "x /recover");
-    EXPECT_EQ(recover_after_unclean_end(os.registry), c.record != nullptr);
-    EXPECT_EQ(os.proxy_server().value_or(""), c.left) << c.server;
-    EXPECT_EQ(os.proxy_enable(), *c.left ? 1u : 0u) << c.server;
+    if (record) record_applied(os.registry, record, "x /recover");
+    EXPECT_EQ(recover_after_unclean_end(os.registry), record != nullptr);
+    EXPECT_EQ(os.proxy(), left) << server;
     EXPECT_FALSE(os.registry.read(RegRoot::CurrentUser, kRunOnceKey, kRunOnceValue));
   }
-  // At start-up the stale record is dealt with before anything else.
+  // At start-up the stale record goes first, before the missing database's prompt.
   Program p;
   record_applied(p.os.registry, "192.0.2.1:80", "x /recover");
   p.os.journal.clear();
-  ASSERT_FALSE(p.start());
+  p.os.answers = {kIdNo};
+  EXPECT_TRUE(p.ends([&] { p.form.Form_Load(); }));
+  EXPECT_EQ(p.os.boxes.size(), 1u);
   EXPECT_EQ(Journal(p.os.journal.begin(), p.os.journal.begin() + 2),
             (Journal{"reg -applied_proxy", "reg -Proxanto"}));
+}
+
+const std::string kFresh = "[IP]\r\ncount=2\r\n0=203.0.113.70:3128;3\r\n1=203.0.113.71:3128;3\r\n";
+const std::string kUrl = "http://127.0.0.1:8123/update/ip.ini";
+const std::string kFailed = "Proxanto, stop ok: Aktualizace se nezdařila !";
+
+using Update = FormTest;
+
+// An empty answer; an error page; a database the loader would load nothing
+// from; no answer within the deadline; the database gone meanwhile: each
+// keeps (or restores) the database and resumes the proxy in use before, in
+// the registry and WinINet alike. While it downloads, the menu and the hot
+// keys are served; another load or update is not.
+TEST_F(Update, FromTheMenuBacksUpStopsStaysResponsiveAndTakesOnlyAUsableDatabase) {
+  os.save("update_url", kUrl);
+  ASSERT_FALSE(start());
+  const std::string running = shown();
+  for (const std::string served : {"", "<html><body>404 Not Found</body></html>",
+                                   "[IP]\r\ncount=2\r\n0=192.0.2.9:80;1\r\n0_block=1\r\n1=;3\r\n",
+                                   "deadline", "gone", kFresh.c_str()}) {
+    os.served[kUrl] = served;
+    os.boxes.clear();
+    form.menu_click("upd", 0);
+    if (served == "gone") os.files.files.erase(os.ini_path());
+    EXPECT_EQ(os.files.files[os.folder + "\\ip_backup.ini"], kWorkedExample);
+    EXPECT_EQ(shown().substr(0, 16) + menu({"filter", "upd"}),
+              "- off; inet off;Filtr zemí (off) | Aktualizovat (off)");
+    EXPECT_TRUE(os.timers[int(TimerId::UpdateDeadline)]);
+    form.menu_click("upd", 0);
+    form.menu_click("filter", 0);
+    form.tray_callback(0x205);
+    if (served == "deadline") form.update_deadline_Timer();
+    os.finish(form);  // after the deadline: a late answer changes nothing
+    EXPECT_FALSE(os.timers[int(TimerId::UpdateDeadline)]);
+    EXPECT_EQ(menu({"filter", "upd"}), "Filtr zemí | Aktualizovat");
+    if (served == kFresh) break;
+    EXPECT_EQ(os.boxes, std::vector<std::string>{kFailed}) << served;
+    EXPECT_EQ(os.ini() + shown(), kWorkedExample + running) << served;
+  }
+  EXPECT_EQ(std::tuple(os.started.size(), os.filter_starts.size(), os.menus),
+            std::tuple(6u, 0u, 6));
+  EXPECT_EQ(os.boxes.back(), "Proxanto, information ok: Aktulizace byla úspěšně dokončena !");
+  EXPECT_EQ(os.ini() + os.proxy(), kFresh + "203.0.113.70:3128 on");
 }
 
 }  // namespace

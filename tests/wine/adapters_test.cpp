@@ -1,145 +1,241 @@
+// The Win32 adapters against the system: WinINet, the tray menu, the
+// database download against a server of the test's own on 127.0.0.1, the
+// end after an unexpected failure, and the registry under the registry
+// contract, in keys of the tests' own that are deleted again after each test.
+
 #include <windows.h>
 #include <wininet.h>
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <stdexcept>
+
 #include "app/form1.h"
-#include "lang/string_table.h"
-#include "lang/strings.h"
 #include "proxy/registry.h"
+#include "shared/contracts.h"
 #include "win/adapters_win.h"
 #include "win/main_window.h"
 #include "win/registry_win.h"
+#include "wine/http_server.h"
 #include "wine/null_ports.h"
 
 namespace proxanto::win {
 namespace {
 
-TEST(StringTableResource, HoldsEveryMessageExactlyAsTheBuiltInTable) {
-  Win32Strings strings(GetModuleHandleW(nullptr));
-  int checked = 0;
-#define PROXANTO_CHECK_STRING(id, text)                      \
-  EXPECT_EQ(strings.load(id), std::string(text)) << "id " << id; \
-  ++checked;
-  PROXANTO_STRINGS(PROXANTO_CHECK_STRING)
-#undef PROXANTO_CHECK_STRING
-  EXPECT_EQ(checked, 80);
-  EXPECT_EQ(strings.load(108), "Žádná IP adresa");
-  EXPECT_EQ(strings.load(999), "");
-}
+using test_support::HttpServer;
 
 // What WinINet holds for the default connection now: flags and server.
 std::pair<DWORD, std::string> connection_proxy() {
-  INTERNET_PER_CONN_OPTIONW options[2] = {};
-  options[0].dwOption = INTERNET_PER_CONN_FLAGS;
-  options[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
+  INTERNET_PER_CONN_OPTIONW options[2] = {{INTERNET_PER_CONN_FLAGS, {}},
+                                          {INTERNET_PER_CONN_PROXY_SERVER, {}}};
   INTERNET_PER_CONN_OPTION_LISTW list = {sizeof(list), nullptr, 2, 0, options};
   DWORD size = sizeof(list);
-  std::pair<DWORD, std::string> result;
-  if (InternetQueryOptionW(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size)) {
-    result.first = options[0].Value.dwValue;
-    if (options[1].Value.pszValue != nullptr) {
-      result.second = narrow(options[1].Value.pszValue);
-      GlobalFree(options[1].Value.pszValue);
-    }
+  if (!InternetQueryOptionW(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size)) {
+    return {};
   }
-  return result;
+  const std::wstring server = options[1].Value.pszValue ? options[1].Value.pszValue : L"";
+  GlobalFree(options[1].Value.pszValue);
+  return {options[0].Value.dwValue, narrow(server)};
 }
 
 TEST(SystemProxy, SetProxyHandsTheServerToTheDefaultConnection) {
   NullPorts unused;
   Win32Registry registry;
   Win32Internet internet;
-  Platform platform{registry, unused, internet, unused, unused, unused, unused,
-                    unused,   unused, unused,   unused, unused, unused, unused, unused};
+  Platform platform{registry, unused, internet, unused, unused, unused, unused, unused,
+                    unused,   unused, unused,   unused, unused, unused, unused};
   Form1 form{platform};
   form.SetProxy(true, "192.0.2.9:3128");
   const auto [on_flags, server] = connection_proxy();
-  EXPECT_EQ(server, "192.0.2.9:3128");
-  EXPECT_NE(on_flags & PROXY_TYPE_PROXY, 0u);
-  // It reports the result of the refresh request alone, which nothing uses.
-  DWORD zero = 0;
-  const bool reported = form.SetProxy(false, "");
-  EXPECT_EQ(reported, InternetSetOptionW(nullptr, INTERNET_OPTION_REFRESH, &zero, 0) != FALSE);
-  const DWORD off_flags = connection_proxy().first;
-  EXPECT_EQ(off_flags & PROXY_TYPE_PROXY, 0u);
-  EXPECT_NE(off_flags & PROXY_TYPE_DIRECT, 0u);
+  EXPECT_EQ(server + (on_flags & PROXY_TYPE_PROXY ? " proxy" : ""), "192.0.2.9:3128 proxy");
+  form.SetProxy(false, "");
+  EXPECT_EQ(connection_proxy().first & (PROXY_TYPE_PROXY | PROXY_TYPE_DIRECT), PROXY_TYPE_DIRECT);
 }
 
-TEST(TrayMenuRendering, FollowsTheModelItemByItem) {
-  MenuItem root = design_tray_menu();
-  root.child("lang")->children[1].checked = true;
-  std::vector<std::pair<std::string, int>> commands;
-  UniqueMenu menu = build_popup_menu(root, commands);
-  const int items = static_cast<int>(root.children.size());
-  ASSERT_EQ(GetMenuItemCount(menu.get()), items);
-  for (int position = 0; position < items; ++position) {
-    const MenuItem& model = root.children[static_cast<std::size_t>(position)];
-    wchar_t text[128] = {};
+// Item by item as the model says: "caption (off) (on) > or =command", "-" for
+// a separator.
+std::string rendered(HMENU menu, const std::vector<std::pair<std::string, int>>& commands) {
+  std::string text;
+  for (int position = 0; position < GetMenuItemCount(menu); ++position) {
+    wchar_t caption[128] = {};
     MENUITEMINFOW info = {};
     info.cbSize = sizeof(info);
     info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_SUBMENU | MIIM_STRING | MIIM_ID;
-    info.dwTypeData = text;
+    info.dwTypeData = caption;
     info.cch = 128;
-    ASSERT_TRUE(GetMenuItemInfoW(menu.get(), static_cast<UINT>(position), TRUE, &info));
-    EXPECT_EQ((info.fType & MFT_SEPARATOR) != 0, model.is_separator()) << model.name;
-    if (model.is_separator()) continue;
-    EXPECT_EQ(narrow(text), model.caption);
-    EXPECT_EQ((info.fState & MFS_GRAYED) != 0, !model.enabled) << model.name;
-    EXPECT_EQ(info.hSubMenu != nullptr, model.is_submenu()) << model.name;
-    if (!model.is_submenu()) {
-      ASSERT_GE(info.wID, 1u);
-      ASSERT_LE(info.wID, commands.size());
-      EXPECT_EQ(commands[info.wID - 1].first, model.name);
-    }
+    GetMenuItemInfoW(menu, static_cast<UINT>(position), TRUE, &info);
+    text += info.fType & MFT_SEPARATOR ? "- "
+            : narrow(caption) + (info.fState & MFS_GRAYED ? " (off)" : "") +
+                  (info.fState & MFS_CHECKED ? " (on)" : "") +
+                  (info.hSubMenu ? " > " : " =" + commands.at(info.wID - 1).first + " ");
   }
-  HMENU languages = GetSubMenu(menu.get(), 13);
-  ASSERT_NE(languages, nullptr);
-  EXPECT_EQ(GetMenuState(languages, 1, MF_BYPOSITION) & MF_CHECKED, static_cast<UINT>(MF_CHECKED));
-  EXPECT_EQ(GetMenuState(languages, 0, MF_BYPOSITION) & MF_CHECKED, 0u);
+  return text;
 }
 
-TEST(TrayMenuRendering, LongProxyListsAreGroupedInBlocks) {
-  for (int proxies : {40, 100, 10000}) {
-    MenuItem root = design_tray_menu();
-    auto& items = root.child("ipadd")->children;
-    items.clear();
-    for (int i = 0; i < proxies; ++i) {
-      MenuItem item;
-      item.name = "nabIP";
-      item.index = i;
-      item.caption = "192.0.2.1:" + std::to_string(i);
-      items.push_back(item);
-    }
-    std::vector<std::pair<std::string, int>> commands;
-    UniqueMenu menu = build_popup_menu(root, commands);
-    HMENU ipadd = GetSubMenu(menu.get(), 3);
-    ASSERT_NE(ipadd, nullptr);
-    const int top = GetMenuItemCount(ipadd);
-    EXPECT_LE(top, kMenuBlock) << proxies;
-    // Every proxy is still reachable, in order, by its own command.
-    int reachable = 0;
-    for (const auto& [name, index] : commands) {
-      if (name == "nabIP") {
-        EXPECT_EQ(index, reachable++);
-      }
-    }
-    EXPECT_EQ(reachable, proxies);
-    if (proxies == 100) {
-      wchar_t text[64] = {};
-      GetMenuStringW(ipadd, 2, text, 64, MF_BYPOSITION);
-      EXPECT_EQ(narrow(text), "81 \u2013 100");
-    }
+// Long proxy lists come in groups of at most 40 named by their positions,
+// every proxy still reachable, in order, by its own command.
+TEST(TrayMenuRendering, FollowsTheModelAndGroupsLongProxyLists) {
+  MenuItem root = design_tray_menu();
+  root.child("lang")->children[1].checked = true;
+  std::string model;
+  for (const MenuItem& m : root.children) {
+    model += m.is_separator() ? "- "
+             : m.caption + (m.enabled ? "" : " (off)") +
+                   (m.is_submenu() ? " > " : " =" + m.name + " ");
   }
+  auto& proxies = root.child("ipadd")->children;
+  proxies.resize(10000, proxies[0]);
+  for (int i = 0; i < 10000; ++i) proxies[static_cast<std::size_t>(i)].index = i;
+  std::vector<std::pair<std::string, int>> commands;
+  UniqueMenu menu = build_popup_menu(root, commands);
+  EXPECT_EQ(rendered(menu.get(), commands), model);
+  EXPECT_EQ(rendered(GetSubMenu(menu.get(), 13), commands),
+            "Čeština =lngLIST English (on) =lngLIST ");
+  EXPECT_EQ(rendered(GetSubMenu(menu.get(), 3), commands),
+            "1 \u2013 1600 > 1601 \u2013 3200 > 3201 \u2013 4800 > 4801 \u2013 6400 > "
+            "6401 \u2013 8000 > 8001 \u2013 9600 > 9601 \u2013 10000 > ");
+  int reachable = 0;
+  for (const auto& [name, index] : commands) reachable += name == "nabIP" && index == reachable;
+  EXPECT_EQ(reachable, 10000);
 }
 
-TEST(Process, ProgramFolderIsTheExecutablesFolder) {
+// Runs one download and waits for its outcome, as the main window does.
+std::optional<std::string> download(const std::string& url) {
+  const UniqueWindow window = test_support::message_window();
+  Win32Download(window.get()).start(7, url);
+  const std::optional<MSG> message = test_support::next_message(window.get(), kDownloadDoneMessage, 40);
+  if (!message) {
+    ADD_FAILURE() << "no outcome within 40 s";
+    return std::nullopt;
+  }
+  const std::unique_ptr<DownloadOutcome> done(reinterpret_cast<DownloadOutcome*>(message->lParam));
+  EXPECT_EQ(message->wParam, 7u);
+  return done->body;
+}
+
+// Only a complete answer with a 2xx status within five redirects is a body;
+// no server, another scheme, or 15 s without data fail.
+TEST(Download, OnlyACompleteAnswerWithA2xxStatusWithinFiveRedirectsIsABody) {
+  const std::string db = "[IP]\r\ncount=1\r\n0=192.0.2.1:80;8\r\n";
+  const HttpServer::Answer redirect{"HTTP/1.0 302 Found\r\nLocation: /update/ip.ini\r\n\r\n"};
+  const std::string big(16u << 20, 'x');
+  const std::tuple<const char*, std::vector<HttpServer::Answer>, std::optional<std::string>, int>
+      cases[] = {
+          {"200", {HttpServer::ok(db)}, db, 1},
+          {"204 without a body", {HttpServer::ok("", 204)}, "", 1},
+          {"five redirects", {redirect, redirect, redirect, redirect, redirect, HttpServer::ok(db)},
+           db, 6},
+          {"a redirect loop", {redirect}, std::nullopt, 6},
+          {"404 with a database as its page", {HttpServer::ok(db, 404)}, std::nullopt, 1},
+          {"cut short of its length", {{"HTTP/1.0 200 OK\r\nContent-Length: 82\r\n\r\n[IP]"}},
+           std::nullopt, 1},
+          {"16 MB exactly", {{"HTTP/1.0 200 OK\r\n\r\n" + big}}, big, 1},
+          {"over 16 MB without a length", {{"HTTP/1.0 200 OK\r\n\r\n" + big + "x"}}, std::nullopt,
+           1},
+          {"over 16 MB announced", {{"HTTP/1.0 200 OK\r\nContent-Length: 104857600\r\n\r\n"}},
+           std::nullopt, 1},
+          {"stalled", {{"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n[IP]", true}}, std::nullopt,
+           1},
+          {"closed without an answer", {}, std::nullopt, 0}};
+  for (const auto& [name, answers, body, requests] : cases) {
+    HttpServer server(answers);
+    ASSERT_TRUE(server.listening());
+    EXPECT_TRUE(download(server.url()) == body) << name;
+    EXPECT_EQ(server.requests(), requests) << name;
+  }
+  EXPECT_EQ(download("http://127.0.0.1:1/update/ip.ini"), std::nullopt) << "no server";
+  EXPECT_EQ(download("ftp://127.0.0.1/update/ip.ini"), std::nullopt);
+}
+
+// A popup whose repaint fails, the way an unforeseen bug would.
+struct FailingPopup final : NullPorts {
+  void repaint() override { throw std::runtime_error("unforeseen"); }
+};
+
+// Runs in a child process (see below) with a proxy in use: a handler fails
+// in the popup's timer tick, which reaches the failing repaint through the
+// window procedure, or the program crashes outright.
+void fail(bool crash) {
+  NullPorts unused;
+  FailingPopup popup;
+  Win32Registry registry;
+  Win32Internet internet;
   Win32Process process;
-  const std::string folder = process.program_folder();
-  ASSERT_FALSE(folder.empty());
-  const std::string exe = AddBackslash(folder) + "proxanto_wine_tests.exe";
-  EXPECT_NE(GetFileAttributesW(widen(exe).c_str()), INVALID_FILE_ATTRIBUTES) << exe;
+  MainWindow window(GetModuleHandleW(nullptr));
+  Platform platform{registry, unused, internet, unused,  unused,  unused, unused, popup,
+                    window,   unused, window,   process, unused,  unused, unused};
+  Form1 form{platform};
+  window.attach(form);
+  install_crash_handler(&form);
+  SetRegString(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer", "192.0.2.66:80");
+  SetRegDword(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable", 1);
+  if (crash) *static_cast<volatile int*>(nullptr) = 1;
+  form.zprava("192.0.2.66:80", "");
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+}
+TEST(FailingChild, DISABLED_timer) { fail(false); }
+TEST(FailingChild, DISABLED_crash) { fail(true); }
+
+// True when the child ended within 30 s.
+bool run_failing_child(const std::string& mode) {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(self) +
+                         L"\" --gtest_also_run_disabled_tests --gtest_catch_exceptions=0"
+                         L" --gtest_filter=FailingChild.DISABLED_" + widen(mode);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;  // the child's report is not ours
+  PROCESS_INFORMATION child = {};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &child)) {
+    return false;
+  }
+  const UniqueHandle process(child.hProcess), thread(child.hThread);
+  return WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0;
+}
+
+TEST(UnexpectedFailure, RunsTheExitSequenceSoNoProxyIsLeftBehind) {
+  Win32Registry registry;
+  for (const char* mode : {"timer", "crash"}) {
+    SetRegDword(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable", 7);
+    EXPECT_TRUE(run_failing_child(mode)) << mode << ": did not end";
+    EXPECT_FALSE(registry.read(RegRoot::CurrentUser, kInternetSettings, "ProxyServer")) << mode;
+    EXPECT_EQ(registry.read(RegRoot::CurrentUser, kInternetSettings, "ProxyEnable"),
+              (RegValue{kRegDword, {0, 0, 0, 0}}))
+        << mode;
+  }
+  DeleteRegValue(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable");
 }
 
 }  // namespace
 }  // namespace proxanto::win
+
+namespace proxanto::test_support {
+
+constexpr wchar_t kTestParent[] = L"Software\\ProxantoContractTest";
+
+struct Win32RegistryBackend final : RegistryTestBackend {
+  ~Win32RegistryBackend() override {
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+      RegDeleteTreeW(root, win::widen(base_).c_str());
+      RegDeleteKeyW(root, win::widen(base_).c_str());
+      RegDeleteKeyW(root, kTestParent);  // only once no other test's key is left under it
+    }
+  }
+  RegistryPort& port() override { return registry_; }
+  const std::string& base_path() const override { return base_; }
+  bool key_exists(RegRoot root, const std::string& path) override {
+    return win::win_key_exists(root, path);
+  }
+  win::Win32Registry registry_;
+  std::string base_ = win::narrow(kTestParent) + "\\" + unique_test_name();
+};
+
+std::unique_ptr<RegistryTestBackend> make_registry_test_backend() {
+  return std::make_unique<Win32RegistryBackend>();
+}
+
+}  // namespace proxanto::test_support

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <map>
 #include <memory>
 
@@ -19,15 +18,6 @@ namespace {
 
 using test_support::HttpServer;
 using Outcome = ProbeResult::Outcome;
-
-std::map<int, ProbeResult> results;
-
-LRESULT CALLBACK receive(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message != kProbeDoneMessage) return DefWindowProcW(window, message, wparam, lparam);
-  const std::unique_ptr<ProbeBatch> batch(reinterpret_cast<ProbeBatch*>(lparam));
-  for (const auto& [index, result] : batch->results) results[index] = result;
-  return 0;
-}
 
 TEST(Checker, EachProxyIsJudgedByItsAnswerToTheTestPage) {
   const std::string page(kTestPage);
@@ -47,25 +37,16 @@ TEST(Checker, EachProxyIsJudgedByItsAnswerToTheTestPage) {
                                             address(silent.url()),   address(wrong.url()),
                                             address(slow.url()),     "not a proxy"};
 
-  WNDCLASSW wc = {};
-  wc.lpfnWndProc = receive;
-  wc.lpszClassName = L"ProxantoCheckerTest";
-  RegisterClassW(&wc);
-  const UniqueWindow window(CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                          nullptr, nullptr, nullptr));
+  const UniqueWindow window = test_support::message_window();
   Win32Checker checker(window.get());
-  results.clear();
   checker.start(1, proxies);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  MSG message;
-  while (results.size() < proxies.size() && std::chrono::steady_clock::now() < deadline) {
-    if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      DispatchMessageW(&message);
-    } else {
-      Sleep(5);
-    }
+  std::map<int, ProbeResult> results;
+  while (results.size() < proxies.size()) {
+    const std::optional<MSG> message = test_support::next_message(window.get(), kProbeDoneMessage, 20);
+    ASSERT_TRUE(message.has_value()) << results.size() << " results within 20 s";
+    const std::unique_ptr<ProbeBatch> batch(reinterpret_cast<ProbeBatch*>(message->lParam));
+    for (const auto& [index, result] : batch->results) results[index] = result;
   }
-  ASSERT_EQ(results.size(), proxies.size());
   EXPECT_EQ(results[0].outcome, Outcome::Working);
   EXPECT_EQ(results[1].outcome, Outcome::Refused);
   EXPECT_EQ(results[2].outcome, Outcome::TimedOut);

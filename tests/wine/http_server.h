@@ -2,16 +2,17 @@
 // A tiny HTTP server inside the test process, standing in for the maker's web
 // server: it listens on 127.0.0.1 only, on a port the system picks, and
 // answers on a background thread until it is destroyed, one connection at a
-// time, each with one scripted answer.
+// time, each with the next scripted answer (the last one repeated).
 
 #include <winsock2.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "win/win_util.h"
@@ -19,9 +20,7 @@
 namespace proxanto::test_support {
 
 struct SocketCloser {
-  void operator()(SOCKET socket) const {
-    if (socket != INVALID_SOCKET) closesocket(socket);
-  }
+  void operator()(SOCKET socket) const { closesocket(socket); }
 };
 using UniqueSocket = win::Unique<SOCKET, SocketCloser>;
 
@@ -42,39 +41,29 @@ class HttpServer {
 
   explicit HttpServer(std::vector<Answer> answers) : answers_(std::move(answers)) {
     WSADATA data;
-    winsock_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    WSAStartup(MAKEWORD(2, 2), &data);
     listener_.reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     int length = sizeof(address);
-    if (!winsock_ || listener_.get() == INVALID_SOCKET ||
-        bind(listener_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
-        listen(listener_.get(), SOMAXCONN) != 0 ||
-        getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-      return;
+    if (bind(listener_.get(), reinterpret_cast<const sockaddr*>(&address), length) == 0 &&
+        listen(listener_.get(), SOMAXCONN) == 0 &&
+        getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+      port_ = ntohs(address.sin_port);
+      thread_ = std::thread([this] { run(); });
     }
-    port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this] { run(); });
   }
   ~HttpServer() {
     stop_ = true;
     if (thread_.joinable()) thread_.join();
     listener_.reset();
-    if (winsock_) WSACleanup();
+    WSACleanup();
   }
-  HttpServer(const HttpServer&) = delete;
-  HttpServer& operator=(const HttpServer&) = delete;
 
   bool listening() const { return port_ != 0; }
   std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/update/ip.ini"; }
-  // The answers from the next request on; the last one is repeated.
-  void serve(std::vector<Answer> answers) {
-    std::lock_guard lock(mutex_);
-    answers_ = std::move(answers);
-    next_ = 0;
-  }
-  int requests() const { return requests_.load(); }
+  int requests() const { return requests_; }
   std::string last_request() {
     std::lock_guard lock(mutex_);
     return last_request_;
@@ -82,18 +71,19 @@ class HttpServer {
 
  private:
   void run() {
-    while (!stop_) {
+    for (std::size_t next = 0; !stop_;) {
       fd_set ready;
       FD_ZERO(&ready);
       FD_SET(listener_.get(), &ready);
       timeval tick{0, 50000};
       if (select(0, &ready, nullptr, nullptr, &tick) <= 0) continue;
       const UniqueSocket client(accept(listener_.get(), nullptr, nullptr));
-      if (client.get() != INVALID_SOCKET) answer(client.get());
+      if (client.get() == INVALID_SOCKET || answers_.empty()) continue;
+      answer(client.get(), answers_[std::min(next++, answers_.size() - 1)]);
     }
   }
 
-  void answer(SOCKET client) {
+  void answer(SOCKET client, const Answer& answer) {
     const DWORD timeout = 50;
     setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
                sizeof(timeout));
@@ -104,18 +94,15 @@ class HttpServer {
       if (got == 0) return;
       if (got > 0) request.append(buffer, static_cast<std::size_t>(got));
     }
-    Answer answer;
     {
       std::lock_guard lock(mutex_);
-      if (answers_.empty()) return;
-      answer = answers_[std::min(next_++, answers_.size() - 1)];
       last_request_ = request;
     }
     ++requests_;
-    if (answer.delay_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(answer.delay_ms));
+    std::this_thread::sleep_for(std::chrono::milliseconds(answer.delay_ms));
     for (std::size_t sent = 0; sent < answer.bytes.size();) {
-      const int n = send(client, answer.bytes.data() + sent,
-                         static_cast<int>(std::min<std::size_t>(answer.bytes.size() - sent, 65536)), 0);
+      const std::size_t chunk = std::min<std::size_t>(answer.bytes.size() - sent, 65536);
+      const int n = send(client, answer.bytes.data() + sent, static_cast<int>(chunk), 0);
       if (n <= 0) return;
       sent += static_cast<std::size_t>(n);
     }
@@ -125,16 +112,31 @@ class HttpServer {
     shutdown(client, SD_SEND);
   }
 
-  bool winsock_ = false;
+  const std::vector<Answer> answers_;
   UniqueSocket listener_;
   unsigned short port_ = 0;
   std::atomic<bool> stop_{false};
-  std::mutex mutex_;
-  std::vector<Answer> answers_;
-  std::size_t next_ = 0;
-  std::string last_request_;
   std::atomic<int> requests_{0};
+  std::mutex mutex_;
+  std::string last_request_;
   std::thread thread_;
 };
+
+// A message-only window that receives what a background adapter posts.
+inline win::UniqueWindow message_window() {
+  return win::UniqueWindow(
+      CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
+}
+
+// The next `message` posted to the window, or nothing after `seconds`.
+inline std::optional<MSG> next_message(HWND window, UINT message, UINT seconds) {
+  SetTimer(window, 1, seconds * 1000, nullptr);
+  MSG received;
+  while (GetMessageW(&received, window, 0, 0) > 0) {
+    if (received.message == message) return received;
+    if (received.message == WM_TIMER) break;
+  }
+  return std::nullopt;
+}
 
 }  // namespace proxanto::test_support
