@@ -18,7 +18,7 @@
 #include "win/main_window.h"
 #include "win/registry_win.h"
 #include "wine/http_server.h"
-#include "wine/null_ports.h"
+#include "native/fakes.h"
 
 namespace proxanto::win {
 namespace {
@@ -40,11 +40,10 @@ std::pair<DWORD, std::string> connection_proxy() {
 }
 
 TEST(SystemProxy, SetProxyHandsTheServerToTheDefaultConnection) {
-  NullPorts unused;
+  testing::TestPlatform os;
   Win32Registry registry;
   Win32Internet internet;
-  Platform platform{registry, unused, internet, unused, unused, unused, unused, unused,
-                    unused,   unused, unused,   unused, unused, unused, unused};
+  Platform platform{registry, os.files, internet, os, os.strings, os, os, os, os, os, os, os, os, os, os};
   Form1 form{platform};
   form.SetProxy(true, "192.0.2.9:3128");
   const auto [on_flags, server] = connection_proxy();
@@ -149,22 +148,26 @@ TEST(Download, OnlyACompleteAnswerWithA2xxStatusWithinFiveRedirectsIsABody) {
 }
 
 // A popup whose repaint fails, the way an unforeseen bug would.
-struct FailingPopup final : NullPorts {
+struct FailingPopup final : PopupPort {
+  void place() override {}
+  void fade_in() override {}
   void repaint() override { throw std::runtime_error("unforeseen"); }
+  void set_lines(const std::string&, const std::string&) override {}
+  void fade_out_and_close() override {}
 };
 
 // Runs in a child process (see below) with a proxy in use: a handler fails
 // in the popup's timer tick, which reaches the failing repaint through the
 // window procedure, or the program crashes outright.
 void fail(bool crash) {
-  NullPorts unused;
+  testing::TestPlatform os;
   FailingPopup popup;
   Win32Registry registry;
   Win32Internet internet;
   Win32Process process;
   MainWindow window(GetModuleHandleW(nullptr));
-  Platform platform{registry, unused, internet, unused,  unused,  unused, unused, popup,
-                    window,   unused, window,   process, unused,  unused, unused};
+  Platform platform{registry, os.files, internet, os, os.strings, os, os, popup,
+                    window,   os,       window,   process, os,    os, os};
   Form1 form{platform};
   window.attach(form);
   install_crash_handler(&form);

@@ -9,7 +9,7 @@
 #include "win/adapters_win.h"
 #include "win/filter_ids.h"
 #include "win/filter_win.h"
-#include "wine/null_ports.h"
+#include "native/fakes.h"
 #include "wine/ui_driver.h"
 
 namespace proxanto::win {
@@ -30,18 +30,21 @@ class FilterDialog : public ::testing::Test, RegistryPort, MessageBoxPort {
     if (++boxes == 1) while_shown();
     return kIdOk;
   }
-  void SetUp() override { form.ARR_EN = english_country_names(); form.LNG_INT = 100; }
+  void SetUp() override {
+    form.ARR_EN = english_country_names();
+    form.LNG_INT = 100;
+    form.ini_path = os.ini_path();
+    os.ini() = testing::kWorkedExample;
+  }
   void run(int start_index, const std::function<void(HWND)>& inspect) {
     drive_modal([&] { show_filter_dialog(owner.get(), form, start_index); }, &open_dialog, inspect);
   }
 
   int boxes = 0;
   std::function<void()> while_shown;
-  NullPorts unused;
+  testing::TestPlatform os;
   Win32Strings strings{GetModuleHandleW(nullptr)};
-  WorkedExampleFiles files;
-  Platform platform{*this,  files,  unused, *this,  strings, unused, unused, unused,
-                    unused, unused, unused, unused, unused,  unused, unused};
+  Platform platform{*this, os.files, os, *this, strings, os, os, os, os, os, os, os, os, os, os};
   Form1 form{platform};
   const UniqueWindow owner = make_window();
 };
