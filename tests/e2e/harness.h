@@ -18,6 +18,7 @@
 
 #include "proxy/recovery.h"
 #include "proxy/registry.h"
+#include "shared/contracts.h"
 #include "shared/worked_example.h"
 #include "win/registry_win.h"
 #include "win/win_util.h"
@@ -57,16 +58,7 @@ inline win::Win32Registry registry;
 inline std::string reg(RegRoot root, const std::string& path, const std::string& name) {
   return GetRegString(registry, root, path, name);
 }
-// The Internet settings: "<server> on", or "- off" for a direct connection.
-inline std::string proxy() {
-  const auto enable = registry.read(RegRoot::CurrentUser, kInternetSettings, "ProxyEnable");
-  const bool server =
-      registry.read(RegRoot::CurrentUser, kInternetSettings, "ProxyServer") != std::nullopt;
-  return (server ? reg(RegRoot::CurrentUser, kInternetSettings, "ProxyServer") : "-") +
-         (enable == RegValue{kRegDword, {1, 0, 0, 0}}   ? " on"
-          : enable == RegValue{kRegDword, {0, 0, 0, 0}} ? " off"
-                                                        : " ?");
-}
+inline std::string proxy() { return test_support::internet_settings(registry); }
 
 // Icons in Wine's stand-alone system tray, each a child window of it.
 inline int tray_icon_count() {

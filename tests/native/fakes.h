@@ -17,6 +17,7 @@
 #include "database/countries.h"
 #include "lang/strings.h"
 #include "proxy/registry.h"
+#include "shared/contracts.h"
 #include "shared/worked_example.h"
 
 namespace proxanto::testing {
@@ -207,17 +208,7 @@ struct TestPlatform final : InternetPort, MessageBoxPort, TrayPort, ClipboardPor
   void save(const std::string& name, const std::string& value, const std::string& key = "") {
     SetRegString(registry, RegRoot::LocalMachine, "Software\\Marvedo\\Quillet" + key, name, value);
   }
-  // The Internet settings in the registry: "<server> on", or "- off" for a
-  // direct connection; "?" for a ProxyEnable other than a DWORD 0 or 1.
-  std::string proxy() {
-    const auto enable = registry.read(RegRoot::CurrentUser, kInternetSettings, "ProxyEnable");
-    const bool server =
-        registry.read(RegRoot::CurrentUser, kInternetSettings, "ProxyServer").has_value();
-    return (server ? reg(RegRoot::CurrentUser, kInternetSettings, "ProxyServer") : "-") +
-           (enable == RegValue{kRegDword, {1, 0, 0, 0}}   ? " on"
-            : enable == RegValue{kRegDword, {0, 0, 0, 0}} ? " off"
-                                                          : " ?");
-  }
+  std::string proxy() { return test_support::internet_settings(registry); }
 };
 
 // A Form1 on the fakes.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/ports.h"
+#include "proxy/registry.h"
 
 namespace proxanto {
 void PrintTo(const RegValue& value, std::ostream* out);  // its type and bytes in hex
@@ -27,5 +28,16 @@ class RegistryTestBackend {
 
 std::unique_ptr<RegistryTestBackend> make_registry_test_backend();
 std::string unique_test_name();  // random, so that no other test uses it
+
+// The Internet settings in a registry: "<server> on", or "- off" for a direct
+// connection; "?" for a ProxyEnable other than a DWORD 0 or 1.
+inline std::string internet_settings(RegistryPort& registry) {
+  const auto enable = registry.read(RegRoot::CurrentUser, kInternetSettings, "ProxyEnable");
+  const bool server = registry.read(RegRoot::CurrentUser, kInternetSettings, "ProxyServer").has_value();
+  return (server ? GetRegString(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer") : "-") +
+         (enable == RegValue{kRegDword, {1, 0, 0, 0}}   ? " on"
+          : enable == RegValue{kRegDword, {0, 0, 0, 0}} ? " off"
+                                                        : " ?");
+}
 
 }  // namespace proxanto::test_support
