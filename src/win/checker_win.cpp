@@ -74,8 +74,10 @@ class Runner {
     const std::string request = probe_request();
     std::size_t next = 0;
     while (!job_.state->cancelled && (next < job_.addresses.size() || !probes_.empty())) {
-      while (probes_.size() < static_cast<std::size_t>(kProbesAtOnce) &&
-             next < job_.addresses.size()) {
+      // One new probe between two waits, so that opening connections never
+      // delays reading the answers under way: the delays stay true.
+      if (probes_.size() < static_cast<std::size_t>(kProbesAtOnce) &&
+          next < job_.addresses.size()) {
         Probe probe;
         probe.index = static_cast<int>(next);
         probe.started = Clock::now();
