@@ -60,8 +60,7 @@ void Form1::Form_Load() {
 void Form1::Form_Unload() { konec(); }
 
 void Form1::konec() {
-  reset_internet_settings(os_.registry);
-  clear_applied(os_.registry);
+  switch_to_direct(os_.registry);
   if (tray_added_) os_.tray.notify(kNimDelete, nid);
   os_.process.exit_now();
   std::abort();  // exit_now never returns; the compiler cannot see that through the port

@@ -162,6 +162,8 @@ class Form1 {
   };
 
   void apply_proxy(const std::string& address);
+  // Places the popup, fades it in and shows the two lines.
+  void announce(const std::string& txt, const std::string& txt2);
   // Applies the proxy in use again, in the registry and WinINet alike.
   void resume();
   // Menus, popup and tooltip of the stopped state.

@@ -3,6 +3,13 @@
 
 namespace proxanto {
 
+void Form1::announce(const std::string& txt, const std::string& txt2) {
+  os_.popup.place();
+  os_.popup.fade_in();
+  os_.popup.repaint();
+  zprava(txt, txt2);
+}
+
 void Form1::zprava(const std::string& txt, const std::string& txt2) {
   counter = 0;
   // A running timer keeps its interval, so the closing tick may come up to a

@@ -58,10 +58,7 @@ void Form1::set_tooltip(const std::string& text) {
 void Form1::tray_callback(std::uint32_t mouse_message) {
   switch (mouse_message) {
     case kWmLButtonDblClk:
-      os_.popup.place();
-      os_.popup.fade_in();
-      os_.popup.repaint();
-      zprava(current_ip, current_country);
+      announce(current_ip, current_country);
       break;
     case kWmRButtonUp:
       os_.window.show_tray_menu();

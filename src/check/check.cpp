@@ -26,10 +26,7 @@ void Form1::check_Click() {
   check_->addresses.reserve(ip_list.size());
   for (const ProxyRecord& record : ip_list) check_->addresses.push_back(record.address());
   menu("check").enabled = false;
-  os_.popup.place();
-  os_.popup.fade_in();
-  os_.popup.repaint();
-  zprava(message(33), check_progress());
+  announce(message(33), check_progress());
   set_tooltip(std::string(kProductName) + "\r\n" + check_progress() + '\0');
   os_.checker.start(check_->id, check_->addresses);
 }
@@ -65,10 +62,7 @@ void Form1::probe_done(int run, int index, const ProbeResult& result) {
     }
     if (result.outcome != ProbeResult::Outcome::Working && address == current_ip &&
         !anonymity_stopped()) {
-      os_.popup.place();
-      os_.popup.fade_in();
-      os_.popup.repaint();
-      zprava(address, message(37) + " " + probe_text(result));
+      announce(address, message(37) + " " + probe_text(result));
     }
     return;
   }
@@ -84,10 +78,7 @@ void Form1::probe_done(int run, int index, const ProbeResult& result) {
   }
   check_.reset();
   menu("check").enabled = true;
-  os_.popup.place();
-  os_.popup.fade_in();
-  os_.popup.repaint();
-  zprava(message(36), progress);
+  announce(message(36), progress);
 }
 
 std::string Form1::probe_text(const ProbeResult& result) {

@@ -9,6 +9,11 @@ void reset_internet_settings(RegistryPort& registry) {
   SetRegDword(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable", 0);
 }
 
+void switch_to_direct(RegistryPort& registry) {
+  reset_internet_settings(registry);
+  clear_applied(registry);
+}
+
 void record_applied(RegistryPort& registry, const std::string& address,
                     const std::string& recover_command) {
   SetRegString(registry, RegRoot::CurrentUser, kRecordKey, kRecordValue, address);

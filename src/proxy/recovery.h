@@ -21,6 +21,10 @@ inline constexpr const char* kRunOnceValue = "Proxanto";
 // sequence does: no ProxyServer, ProxyEnable 0.
 void reset_internet_settings(RegistryPort& registry);
 
+// What the exit sequence, stop and restore do: a direct connection in the
+// Internet settings, and the records gone.
+void switch_to_direct(RegistryPort& registry);
+
 // Written before a proxy goes into the Internet settings; `recover_command`
 // is what RunOnce runs at the next log-on.
 void record_applied(RegistryPort& registry, const std::string& address,

@@ -27,8 +27,7 @@ bool Form1::SetProxy(bool Enable, const std::string& Server) {
 
 void Form1::stop_proxy() {
   os_.popup.place();
-  reset_internet_settings(os_.registry);
-  clear_applied(os_.registry);
+  switch_to_direct(os_.registry);
   SetProxy(false, "");
   announce_stopped();
 }
@@ -45,8 +44,7 @@ void Form1::announce_stopped() {
 }
 
 void Form1::obnovit_Click() {
-  reset_internet_settings(os_.registry);
-  clear_applied(os_.registry);
+  switch_to_direct(os_.registry);
   os_.popup.place();
   SetProxy(false, "");
   set_proxy_items(false);
