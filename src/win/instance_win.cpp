@@ -66,17 +66,12 @@ int run_watcher(std::wstring_view program_handle) {
                                                                nullptr, 10));
   const UniqueHandle program(reinterpret_cast<HANDLE>(value));
   if (value == 0 || WaitForSingleObject(program.get(), INFINITE) != WAIT_OBJECT_0) return 1;
-  // A program started again in the meantime has done its own recovery and
-  // applies proxies of its own: leave them alone.
-  const UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kInstanceMutex));
-  if (!mutex || !take(mutex.get(), 0)) return 0;
-  Win32Registry registry;
-  recover_after_unclean_end(registry);
-  ReleaseMutex(mutex.get());
-  return 0;
+  return run_recovery();
 }
 
 int run_recovery() {
+  // A program started again in the meantime has done its own recovery and
+  // applies proxies of its own: leave them alone.
   const UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kInstanceMutex));
   if (mutex && !take(mutex.get(), 0)) return 0;
   Win32Registry registry;
