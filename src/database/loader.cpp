@@ -66,7 +66,8 @@ std::vector<ProxyRecord> load_records(std::string database, std::optional<int> f
   const auto number = [&](const Line& line) {
     return line.size < kNone ? profile_number(value_of(line)) : 0;
   };
-  const int count = std::min(number(count_line), kMaxEntries);
+  // A count that is negative (or wraps to it) names no entry.
+  const int count = std::clamp(number(count_line), 0, kMaxEntries);
 
   const auto at = [](const std::vector<Line>& lines, int n) {
     return static_cast<std::size_t>(n) < lines.size() ? lines[static_cast<std::size_t>(n)] : Line{};

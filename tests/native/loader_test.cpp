@@ -23,7 +23,9 @@ TEST(LoadRecords, CountBlockMarksAndFilterDecideWhichEntriesLoad) {
       {"blank and addressless entries skipped", "[IP]\ncount=4\n0=   \n1=;8\n2=\n3=d:1;3\n",
        std::nullopt, {3}},
       {"count capped at the 16-bit limit", "[IP]\ncount=40000\n32766=a:1;1\n32767=b:1;1\n",
-       std::nullopt, {32766}}};
+       std::nullopt, {32766}},
+      {"a negative count, also by wrapping, loads nothing",
+       "[IP]\ncount=4294967295\n0=a:1;1\n", std::nullopt, {}}};
   for (const auto& [name, ini, filter, expected] : cases) {
     std::vector<int> entries;
     for (const ProxyRecord& r : load_records(ini, filter)) entries.push_back(r.entry);
