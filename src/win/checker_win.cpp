@@ -15,6 +15,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Outcome = ProbeResult::Outcome;
 constexpr auto kBatchEvery = std::chrono::milliseconds(50);
+// The longest wait for sockets; shorter when a probe's time is up sooner.
+constexpr auto kLongestWait = std::chrono::milliseconds(10);
 
 struct Job {
   HWND window;
@@ -73,11 +75,16 @@ class Runner {
   void run() {
     const std::string request = probe_request();
     std::size_t next = 0;
+    const auto room = [&] {
+      return probes_.size() < static_cast<std::size_t>(kProbesAtOnce) &&
+             next < job_.addresses.size();
+    };
     while (!job_.state->cancelled && (next < job_.addresses.size() || !probes_.empty())) {
-      // One new probe between two waits, so that opening connections never
-      // delays reading the answers under way: the delays stay true.
-      if (probes_.size() < static_cast<std::size_t>(kProbesAtOnce) &&
-          next < job_.addresses.size()) {
+      // One new probe between two looks at the answers under way, so that
+      // opening connections never delays reading them: the delays stay
+      // true. While places are free the look does not wait, so they fill
+      // at once.
+      if (room()) {
         Probe probe;
         probe.index = static_cast<int>(next);
         probe.started = Clock::now();
@@ -88,7 +95,7 @@ class Runner {
           probes_.push_back(std::move(probe));
         }
       }
-      wait_and_serve(request);
+      wait_and_serve(request, room());
       if (Clock::now() - last_post_ >= kBatchEvery) post();
     }
     for (Probe& probe : probes_) closesocket(probe.socket);
@@ -96,7 +103,9 @@ class Runner {
   }
 
  private:
-  void wait_and_serve(const std::string& request) {
+  // Waits until a socket is ready, a probe's time is up, or, with `more` to
+  // open, not at all; then serves every probe.
+  void wait_and_serve(const std::string& request, bool more) {
     fd_set reading, writing, failing;
     FD_ZERO(&reading);
     FD_ZERO(&writing);
@@ -109,7 +118,14 @@ class Runner {
         FD_SET(probe.socket, &failing);
       }
     }
-    timeval tick{0, 10000};
+    const auto before = Clock::now();
+    auto wait = more ? Clock::duration::zero() : Clock::duration(kLongestWait);
+    for (const Probe& probe : probes_) {
+      const auto left = probe.started + std::chrono::milliseconds(kProbeTimeoutMs) - before;
+      wait = std::max(Clock::duration::zero(), std::min(wait, left));
+    }
+    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(wait).count();
+    timeval tick{0, static_cast<long>(micros)};
     if (!probes_.empty()) select(0, &reading, &writing, &failing, &tick);
     const auto now = Clock::now();
     for (auto it = probes_.begin(); it != probes_.end();) {
