@@ -3,6 +3,7 @@
 // the same loop over the platform's profile functions, one read per key as
 // they work, and renders the IP menu.
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -165,6 +166,16 @@ void run() {
 #endif
     std::printf("\n");
     if (entries == 32767) {
+      // At start-up nothing of an earlier list is there to be reused.
+      double first = 1e300;
+      for (int i = 0; i < 5; ++i) {
+        Form1 fresh{platform};
+        fresh.ini_path = path;
+        fresh.ARR_CS = form.ARR_CS;
+        fresh.ARR_EN = form.ARR_EN;
+        first = std::min(first, millis([&] { fresh.nacti_ip(0); }, 1));
+      }
+      std::printf("  the first load, as at start-up: %8.2f ms (target < 5 ms)\n", first);
       // Block writes one mark and loads again: a different proxy each time.
       form.nabIP_Click(0);
       int next = 0;
@@ -188,9 +199,9 @@ void run() {
     form.ARR_CS = czech_country_names();
     form.ARR_EN = english_country_names();
     for (int i = 0; i < proxies; ++i) {
-      form.ip_list.push_back({{"192.0.2." + std::to_string(i % 250) + ":" + std::to_string(i),
-                               std::to_string(i % 33)},
-                              i});
+      form.ip_list.push_back(
+          {"192.0.2." + std::to_string(i % 250) + ":" + std::to_string(i) + ";" + std::to_string(i % 33),
+           i});
     }
     form.ip_count = proxies;
     const double model = millis([&] { form.ipnabidka(); }, 5);

@@ -18,15 +18,27 @@ namespace proxanto {
 inline constexpr const char* kAppTitle = "Proxanto";
 inline constexpr const char* kProductName = "Proxanto";
 
-// One accepted entry of ip.ini: its fields in file order (0 the address,
-// 1 the country id as text) and the entry number it was read from.
+// One accepted entry of ip.ini and the entry number it was read from. Its
+// value, blanks at both ends removed, is kept whole: its ";"-separated fields
+// are, in file order, the address, the country id as text and any further
+// fields, carried and never read. One string per proxy keeps a load of
+// tens of thousands of entries quick.
 struct ProxyRecord {
-  std::vector<std::string> fields;
+  std::string value;
   int entry = 0;
 
-  const std::string& address() const { return fields[0]; }
-  // The country id text; empty for an entry without a second field.
-  std::string country() const { return fields.size() > 1 ? fields[1] : std::string(); }
+  // Field k, or empty past the last one.
+  std::string_view field(std::size_t k) const {
+    std::string_view rest = value;
+    for (; k > 0; --k) {
+      const std::size_t separator = rest.find(';');
+      if (separator == std::string_view::npos) return {};
+      rest.remove_prefix(separator + 1);
+    }
+    return rest.substr(0, rest.find(';'));
+  }
+  std::string_view address() const { return field(0); }
+  std::string_view country() const { return field(1); }
 };
 
 class Form1 {
@@ -132,7 +144,7 @@ class Form1 {
   void probe_done(int run, int index, const ProbeResult& result);
   // The results of the last check, by address; a load forgets those of
   // proxies it no longer holds.
-  std::map<std::string, ProbeResult> probe_results;
+  std::map<std::string, ProbeResult, std::less<>> probe_results;
 
   // Runs the click handler of a menu item chosen by the user.
   void menu_click(const std::string& name, int index);

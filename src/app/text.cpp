@@ -116,21 +116,6 @@ bool parse_whole_number(std::string_view text, std::int64_t& value) {
   return true;
 }
 
-std::vector<std::string> split(std::string_view text, char separator) {
-  std::vector<std::string> fields;
-  fields.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), separator)) + 1);
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t pos = text.find(separator, start);
-    if (pos == std::string_view::npos) {
-      fields.emplace_back(text.substr(start));
-      return fields;
-    }
-    fields.emplace_back(text.substr(start, pos - start));
-    start = pos + 1;
-  }
-}
-
 std::string_view trim_blanks(std::string_view text) {
   while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);

@@ -33,9 +33,6 @@ std::int64_t leading_int(std::string_view text);
 // followed by decimal digits only; the value goes to `value`.
 bool parse_whole_number(std::string_view text, std::int64_t& value);
 
-// Splits at every separator; adjacent separators and a separator at either
-// end give empty fields.
-std::vector<std::string> split(std::string_view text, char separator);
 
 // Removes blanks (spaces and tabs) at both ends.
 std::string_view trim_blanks(std::string_view text);

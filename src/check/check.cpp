@@ -24,7 +24,7 @@ void Form1::check_Click() {
   if (check_ || ip_count <= 0) return;
   check_ = CheckRun{++check_runs_, {}, 0, 0};
   check_->addresses.reserve(ip_list.size());
-  for (const ProxyRecord& record : ip_list) check_->addresses.push_back(record.address());
+  for (const ProxyRecord& record : ip_list) check_->addresses.emplace_back(record.address());
   menu("check").enabled = false;
   announce(message(33), check_progress());
   set_tooltip(std::string(kProductName) + "\r\n" + check_progress() + '\0');
@@ -107,7 +107,7 @@ void Form1::show_probe(int position) {
   if (item == nullptr || position >= ip_count) return;
   const ProxyRecord& record = ip_list[static_cast<std::size_t>(position)];
   const auto& names = ip_menu_lng_ == 0 ? ARR_CS : ARR_EN;
-  item->caption = with_country(record.address(), country_name(names, record.country()));
+  with_country(item->caption, record.address(), country_name(names, record.country()));
   const auto found = probe_results.find(record.address());
   if (found == probe_results.end()) return;
   const bool working = found->second.outcome == ProbeResult::Outcome::Working;

@@ -49,11 +49,17 @@ std::string country_tag(std::string_view id_text) {
   return id ? std::to_string(*id) : std::string();
 }
 
-std::string with_country(const std::string& address, const std::string& name) {
-  if (name.empty()) return address;
+std::string with_country(std::string_view address, std::string_view name) {
   std::string caption;
+  with_country(caption, address, name);
+  return caption;
+}
+
+void with_country(std::string& caption, std::string_view address, std::string_view name) {
+  caption.clear();
   caption.reserve(address.size() + name.size() + 3);
-  return caption.append(address).append(" (").append(name).append(")");
+  caption.append(address);
+  if (!name.empty()) caption.append(" (").append(name).append(")");
 }
 
 }  // namespace proxanto

@@ -29,7 +29,9 @@ const std::string& country_name(const std::vector<std::string>& names, std::stri
 // that may hold a "/" of its own.
 std::string country_tag(std::string_view id_text);
 
-// "address (country)", or the address alone when the country has no name.
-std::string with_country(const std::string& address, const std::string& name);
+// "address (country)", or the address alone when the country has no name;
+// the second form writes it into `caption`, reusing its storage.
+std::string with_country(std::string_view address, std::string_view name);
+void with_country(std::string& caption, std::string_view address, std::string_view name);
 
 }  // namespace proxanto

@@ -84,15 +84,15 @@ std::vector<ProxyRecord> load_records(std::string database, std::optional<int> f
       copied = profile_value(value, kEntryBuffer);
       value = copied;
     }
-    std::vector<std::string> fields = split(trim_blanks(value), ';');
+    ProxyRecord record{std::string(trim_blanks(value)), n};
     // An entry without an address is no proxy at all.
-    if (trim_blanks(fields[0]).empty()) continue;
+    if (trim_blanks(record.address()).empty()) continue;
     if (filter) {
       // An entry with no readable country never matches a country filter.
-      const std::optional<int> id = country_id(fields.size() > 1 ? fields[1] : std::string());
+      const std::optional<int> id = country_id(record.country());
       if (!id || *id != *filter) continue;
     }
-    records.push_back(ProxyRecord{std::move(fields), n});
+    records.push_back(std::move(record));
   }
   return records;
 }
@@ -108,7 +108,7 @@ void Form1::nacti_ip(int par) {
                          active_filter());
   ip_count = static_cast<int>(ip_list.size());
   if (!probe_results.empty()) {
-    std::map<std::string, ProbeResult> kept;
+    decltype(probe_results) kept;
     for (const ProxyRecord& record : ip_list) {
       if (auto found = probe_results.find(record.address()); found != probe_results.end()) {
         kept.insert(*found);

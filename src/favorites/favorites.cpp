@@ -62,7 +62,8 @@ void Form1::favadd_Click() {
   }
   if (entry >= kMaxFavorites) return;
   const ProxyRecord& record = ip_list[static_cast<std::size_t>(current_index)];
-  const std::string favourite = record.address() + "/" + country_tag(record.country());
+  const std::string favourite =
+      std::string(record.address()) + "/" + country_tag(record.country());
   SetRegString(os_.registry, RegRoot::LocalMachine, key, "count", std::to_string(entry + 1));
   SetRegString(os_.registry, RegRoot::LocalMachine, key, std::to_string(entry), favourite);
   oblibene_ip();

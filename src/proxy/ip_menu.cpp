@@ -11,19 +11,30 @@ void Form1::ipnabidka() {
     clear_ip_menu();
     return;
   }
+  // The items of the previous list are written over: their strings keep
+  // their storage, so a reload of a large list allocates little.
   std::vector<MenuItem>& items = menu("ipadd").children;
-  items.resize(1);
-  items.reserve(static_cast<std::size_t>(ip_count));
+  const auto count = static_cast<std::size_t>(ip_count);
+  if (items.size() > count) items.resize(count);
+  items.reserve(count);
   const auto& names = LNG_INT == 0 ? ARR_CS : ARR_EN;
   ip_menu_lng_ = LNG_INT;
-  for (int i = 0; i < ip_count; ++i) {
-    const ProxyRecord& record = ip_list[static_cast<std::size_t>(i)];
-    MenuItem& entry = menu_array_item(items, "nabIP", i);
-    entry.caption = with_country(record.address(), country_name(names, record.country()));
-    entry.tag = std::to_string(i);
-    entry.tag.append("/").append(record.address()).append("/").append(country_tag(record.country()));
+  for (std::size_t i = 0; i < count; ++i) {
+    const ProxyRecord& record = ip_list[i];
+    MenuItem& entry = i < items.size() ? items[i] : items.emplace_back();
+    entry.name = "nabIP";
+    entry.index = static_cast<int>(i);
+    const std::string_view address = record.address();
+    const std::string_view country = record.country();
+    with_country(entry.caption, address, country_name(names, country));
+    const std::string position = std::to_string(i), tag = country_tag(country);
+    entry.tag.clear();
+    entry.tag.reserve(position.size() + address.size() + tag.size() + 2);
+    entry.tag.append(position).append("/").append(address).append("/").append(tag);
     entry.enabled = true;
+    entry.checked = false;
     entry.visible = true;
+    entry.children.clear();
   }
   if (!probe_results.empty()) {
     for (int i = 0; i < ip_count; ++i) show_probe(i);

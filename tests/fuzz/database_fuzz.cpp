@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t next = 0;
     for (int n = 0; n < count; ++n) {
       const std::string value = file.get_string("IP", std::to_string(n), "", 1550);
-      const std::string address = value.empty() ? "" : split(trim_blanks(value), ';')[0];
+      const std::string_view trimmed = trim_blanks(value);
+      const std::string_view address = trimmed.substr(0, trimmed.find(';'));
       if (trim_blanks(address).empty() || file.get_int("IP", std::to_string(n) + "_block", 0) != 0) {
         continue;
       }

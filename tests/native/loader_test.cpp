@@ -31,8 +31,11 @@ TEST(LoadRecords, CountBlockMarksAndFilterDecideWhichEntriesLoad) {
     for (const ProxyRecord& r : load_records(ini, filter)) entries.push_back(r.entry);
     EXPECT_EQ(entries, expected) << name;
   }
-  EXPECT_EQ(load_records("[IP]\ncount=1\n0=a:1 ; 8 ;x\n", std::nullopt).at(0).fields,
-            (std::vector<std::string>{"a:1 ", " 8 ", "x"}));
+  const ProxyRecord record = load_records("[IP]\ncount=1\n0= a:1 ; 8 ;x;;\n", std::nullopt).at(0);
+  EXPECT_EQ(record.value, "a:1 ; 8 ;x;;");
+  std::vector<std::string_view> fields;
+  for (std::size_t k = 0; k < 6; ++k) fields.push_back(record.field(k));
+  EXPECT_EQ(fields, (std::vector<std::string_view>{"a:1 ", " 8 ", "x", "", "", ""}));
 }
 
 using Loader = FormTest;
