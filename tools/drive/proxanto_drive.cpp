@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "app/menu.h"
+#include "win/win_util.h"
 
 namespace {
 
@@ -169,15 +170,20 @@ int save_screen(const wchar_t* path) {
   return written ? 0 : 1;
 }
 
+// The process of the program's main window, opened for `access`; empty when
+// it cannot be opened.
+proxanto::win::UniqueHandle program_process(HWND window, DWORD access) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  return proxanto::win::UniqueHandle(OpenProcess(access, FALSE, pid));
+}
+
 int close_program() {
   const HWND window = main_window();
   if (window == nullptr) return 1;
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  const auto process = program_process(window, SYNCHRONIZE);
   PostMessageW(window, WM_CLOSE, 0, 0);
-  const bool ended = process != nullptr && WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
-  if (process != nullptr) CloseHandle(process);
+  const bool ended = process && WaitForSingleObject(process.get(), 10000) == WAIT_OBJECT_0;
   return ended ? 0 : 1;
 }
 
@@ -185,14 +191,10 @@ int close_program() {
 int print_running() {
   const HWND window = main_window();
   if (window == nullptr) return 1;
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
   wchar_t path[MAX_PATH] = {};
   DWORD size = MAX_PATH;
-  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-  if (process != nullptr) {
-    QueryFullProcessImageNameW(process, 0, path, &size);
-    CloseHandle(process);
+  if (const auto process = program_process(window, PROCESS_QUERY_LIMITED_INFORMATION)) {
+    QueryFullProcessImageNameW(process.get(), 0, path, &size);
   }
   std::printf("%ls\n", path);
   return 0;
