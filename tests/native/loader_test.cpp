@@ -32,10 +32,8 @@ TEST(LoadRecords, CountBlockMarksAndFilterDecideWhichEntriesLoad) {
     EXPECT_EQ(entries, expected) << name;
   }
   const ProxyRecord record = load_records("[IP]\ncount=1\n0= a:1 ; 8 ;x;;\n", std::nullopt).at(0);
-  EXPECT_EQ(record.value, "a:1 ; 8 ;x;;");
-  std::vector<std::string_view> fields;
-  for (std::size_t k = 0; k < 6; ++k) fields.push_back(record.field(k));
-  EXPECT_EQ(fields, (std::vector<std::string_view>{"a:1 ", " 8 ", "x", "", "", ""}));
+  EXPECT_EQ((std::vector{record.field(0), record.field(1), record.field(2), record.field(5)}),
+            (std::vector<std::string_view>{"a:1 ", " 8 ", "x", ""}));
 }
 
 using Loader = FormTest;

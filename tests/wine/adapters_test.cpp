@@ -18,6 +18,7 @@
 #include "win/main_window.h"
 #include "win/registry_win.h"
 #include "wine/http_server.h"
+#include "wine/ui_driver.h"
 #include "native/fakes.h"
 
 namespace proxanto::win {
@@ -181,23 +182,10 @@ void fail(bool crash) {
 TEST(FailingChild, DISABLED_timer) { fail(false); }
 TEST(FailingChild, DISABLED_crash) { fail(true); }
 
-// True when the child ended within 30 s.
+// Whether the child ended within 30 s; its report is not ours.
 bool run_failing_child(const std::string& mode) {
-  wchar_t self[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring command = L"\"" + std::wstring(self) +
-                         L"\" --gtest_also_run_disabled_tests --gtest_catch_exceptions=0"
-                         L" --gtest_filter=FailingChild.DISABLED_" + widen(mode);
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;  // the child's report is not ours
-  PROCESS_INFORMATION child = {};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &child)) {
-    return false;
-  }
-  const UniqueHandle process(child.hProcess), thread(child.hThread);
-  return WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0;
+  return run_self(L"--gtest_also_run_disabled_tests --gtest_catch_exceptions=0"
+                  L" --gtest_filter=FailingChild.DISABLED_" + widen(mode)).has_value();
 }
 
 TEST(UnexpectedFailure, RunsTheExitSequenceSoNoProxyIsLeftBehind) {

@@ -38,39 +38,6 @@ TEST(Icons, AtTheSizesTheSystemAsksFor) {
             (std::pair{16 * dpi / 96, 32 * dpi / 96})) << "the tray's icon and the large one";
 }
 
-// Runs this test program again, started directly rather than through cmd,
-// whose parsing of the command line under Wine failed now and then: the
-// exit code and what it printed.
-std::pair<DWORD, std::string> run_self(const std::wstring& arguments) {
-  wchar_t self[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring command = L"\"" + std::wstring(self) + L"\" " + arguments;
-  SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
-  UniqueHandle reading, writing;
-  if (!CreatePipe(reading.out(), writing.out(), &inheritable, 0)) return {GetLastError(), "no pipe"};
-  SetHandleInformation(reading.get(), HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = startup.hStdError = writing.get();
-  PROCESS_INFORMATION child = {};
-  const bool started = CreateProcessW(self, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                      nullptr, &startup, &child);
-  const DWORD error = GetLastError();
-  writing.reset();  // the child's copy alone keeps the pipe open
-  if (!started) return {error, "CreateProcessW failed"};
-  const UniqueHandle process(child.hProcess), thread(child.hThread);
-  std::string output;
-  char buffer[4096];
-  for (DWORD got = 0; ReadFile(reading.get(), buffer, sizeof(buffer), &got, nullptr) && got > 0;) {
-    output.append(buffer, got);
-  }
-  DWORD code = 1;
-  WaitForSingleObject(process.get(), INFINITE);
-  GetExitCodeProcess(process.get(), &code);
-  return {code, output};
-}
-
 // Wine reads the DPI (LogPixels) as a process starts: the layout tests run
 // again in a second process at 144 DPI. Each run holds every edge within a
 // pixel of twips x DPI / 1440, so the windows are 1.5 times as large at 144
@@ -84,9 +51,10 @@ TEST(Dpi, TheWindowsAreLaidOutAgainAt144Dpi) {
   const DWORD dpi = 144;
   RegSetKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels", REG_DWORD, &dpi, sizeof(dpi));
   SetEnvironmentVariableW(L"PROXANTO_TEST_DPI", L"144");
-  const auto [code, output] = run_self(L"--gtest_filter=*.LayoutFollowsTheDpi:Icons.*");
+  const auto child = run_self(L"--gtest_filter=*.LayoutFollowsTheDpi:Icons.*");
   SetEnvironmentVariableW(L"PROXANTO_TEST_DPI", nullptr);
   RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels");
+  const auto [code, output] = child.value_or(std::pair{DWORD{1}, std::string("did not end")});
   EXPECT_EQ(code, 0u) << output;
   EXPECT_NE(output.find("[  PASSED  ] 4 tests"), std::string::npos) << output;
 }

@@ -11,11 +11,47 @@
 #include <cstdlib>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "win/win_util.h"
 
 namespace proxanto::win {
+
+// This test program run again with `arguments`, started directly (Wine's cmd now
+// and then failed to): its exit code and output; nothing if it did not end in time.
+inline std::optional<std::pair<DWORD, std::string>> run_self(const std::wstring& arguments,
+                                                             DWORD timeout_ms = 30000) {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(self) + L"\" " + arguments;
+  SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+  UniqueHandle reading, writing;
+  // The pipe holds all a test program says, so waiting before reading never blocks it.
+  if (!CreatePipe(reading.out(), writing.out(), &inheritable, 1 << 20)) return std::nullopt;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = startup.hStdError = writing.get();
+  PROCESS_INFORMATION child = {};
+  const bool started = CreateProcessW(self, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      nullptr, &startup, &child);
+  if (!started) return std::nullopt;
+  writing.reset();  // the child's copy alone keeps the pipe open
+  const UniqueHandle process(child.hProcess), thread(child.hThread);
+  if (WaitForSingleObject(process.get(), timeout_ms) != WAIT_OBJECT_0) {
+    return TerminateProcess(process.get(), 1), std::nullopt;
+  }
+  std::string output;
+  char buffer[4096];
+  for (DWORD got = 0; ReadFile(reading.get(), buffer, sizeof(buffer), &got, nullptr) && got;) {
+    output.append(buffer, got);
+  }
+  DWORD code = 1;
+  GetExitCodeProcess(process.get(), &code);
+  return std::pair{code, output};
+}
 
 inline std::wstring text_of(HWND window) {
   wchar_t buffer[256] = {};
