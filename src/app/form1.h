@@ -192,6 +192,7 @@ class Form1 {
   std::string probe_text(const ProbeResult& result);
   std::string check_progress();
   void show_probe(int position);
+  void show_probe(MenuItem& item, const ProxyRecord& record);
   void add_tray_icon();
   void clear_ip_menu();
   std::optional<int> active_filter() const;

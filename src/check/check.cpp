@@ -103,17 +103,26 @@ std::string Form1::check_progress() {
 }
 
 void Form1::show_probe(int position) {
-  MenuItem* item = menu("ipadd").child("nabIP", position);
-  if (item == nullptr || position >= ip_count) return;
-  const ProxyRecord& record = ip_list[static_cast<std::size_t>(position)];
+  // The IP menu's items stand in list order, item i for proxy i: addressed
+  // directly, a check of a long list never searches the menu per result.
+  std::vector<MenuItem>& items = menu("ipadd").children;
+  if (position < 0 || position >= ip_count || static_cast<std::size_t>(position) >= items.size()) {
+    return;
+  }
+  show_probe(items[static_cast<std::size_t>(position)], ip_list[static_cast<std::size_t>(position)]);
+}
+
+// The item's caption: the proxy with its country, and the result of its last
+// probe if it has one.
+void Form1::show_probe(MenuItem& item, const ProxyRecord& record) {
   const auto& names = ip_menu_lng_ == 0 ? ARR_CS : ARR_EN;
-  with_country(item->caption, record.address(), country_name(names, record.country()));
+  with_country(item.caption, record.address(), country_name(names, record.country()));
   const auto found = probe_results.find(record.address());
   if (found == probe_results.end()) return;
   const bool working = found->second.outcome == ProbeResult::Outcome::Working;
   // A proxy that failed stays in the list, shown but not offered.
-  item->caption += (working ? " " : " \u2013 ") + probe_text(found->second);
-  item->enabled = working;
+  item.caption += (working ? " " : " \u2013 ") + probe_text(found->second);
+  item.enabled = working;
 }
 
 }  // namespace proxanto

@@ -17,7 +17,6 @@ void Form1::ipnabidka() {
   const auto count = static_cast<std::size_t>(ip_count);
   if (items.size() > count) items.resize(count);
   items.reserve(count);
-  const auto& names = LNG_INT == 0 ? ARR_CS : ARR_EN;
   ip_menu_lng_ = LNG_INT;
   for (std::size_t i = 0; i < count; ++i) {
     const ProxyRecord& record = ip_list[i];
@@ -25,9 +24,7 @@ void Form1::ipnabidka() {
     entry.name = "nabIP";
     entry.index = static_cast<int>(i);
     const std::string_view address = record.address();
-    const std::string_view country = record.country();
-    with_country(entry.caption, address, country_name(names, country));
-    const std::string position = std::to_string(i), tag = country_tag(country);
+    const std::string position = std::to_string(i), tag = country_tag(record.country());
     entry.tag.clear();
     entry.tag.reserve(position.size() + address.size() + tag.size() + 2);
     entry.tag.append(position).append("/").append(address).append("/").append(tag);
@@ -35,9 +32,7 @@ void Form1::ipnabidka() {
     entry.checked = false;
     entry.visible = true;
     entry.children.clear();
-  }
-  if (!probe_results.empty()) {
-    for (int i = 0; i < ip_count; ++i) show_probe(i);
+    show_probe(entry, record);
   }
   proxy();
 }
