@@ -21,11 +21,10 @@ void Form1::Form_Load() {
   // A run that ended without the exit sequence may have left its proxy set.
   recover_after_unclean_end(os_.registry);
   Hkey = "Software\\Marvedo\\Quillet";
-  menu("working").checked =
-      GetRegString(os_.registry, RegRoot::LocalMachine, Hkey, "only_working") == "1";
+  adopt_virtual_store();
+  menu("working").checked = setting("only_working") == "1";
   // The update may come from another server, set in the program's key.
-  if (std::string url = GetRegString(os_.registry, RegRoot::LocalMachine, Hkey, "update_url");
-      !url.empty()) {
+  if (std::string url = setting("update_url"); !url.empty()) {
     update_url = std::move(url);
   }
   ini_path = AddBackslash(os_.process.program_folder()) + "ip.ini";
@@ -35,9 +34,8 @@ void Form1::Form_Load() {
 
   // The saved filter is taken only as a pair: an id and a row other than the
   // first ("no filter").
-  const std::string id = GetRegString(os_.registry, RegRoot::LocalMachine, Hkey, "filter_id");
-  const std::string index =
-      GetRegString(os_.registry, RegRoot::LocalMachine, Hkey, "filter_index");
+  const std::string id = setting("filter_id");
+  const std::string index = setting("filter_index");
   std::int64_t row = 0;
   if (!id.empty() && parse_whole_number(index, row) && row != 0) {
     filtr_index = index;

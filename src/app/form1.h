@@ -146,10 +146,20 @@ class Form1 {
   // proxies it no longer holds.
   std::map<std::string, ProbeResult, std::less<>> probe_results;
 
+  // The program's settings, in its key under HKEY_CURRENT_USER: a value is
+  // read from there, or else from the same key under HKEY_LOCAL_MACHINE,
+  // where an administrator may preset it for every user. `subkey` is empty
+  // or "\\Favorites".
+  std::string setting(const std::string& name, const std::string& subkey = {});
+  // Stores a setting in the user's key. False when the system refused it;
+  // the user is told, since the choice would be gone at the next start.
+  bool save_setting(const std::string& name, const std::string& value,
+                    const std::string& subkey = {});
+
   // Runs the click handler of a menu item chosen by the user.
   void menu_click(const std::string& name, int index);
 
-  // Message n (1-40) of the current language.
+  // Message n (1-99) of the current language.
   std::string message(int n);
   // The anonymity flag, the tag of `st`: "0" while a proxy is in use.
   bool anonymity_stopped() const;
@@ -173,6 +183,9 @@ class Form1 {
     Form1& form_;
   };
 
+  // Copies the settings that a 32-bit version left in the virtual store
+  // into the user's key, where this version keeps them.
+  void adopt_virtual_store();
   void apply_proxy(const std::string& address);
   // Places the popup, fades it in and shows the two lines.
   void announce(const std::string& txt, const std::string& txt2);

@@ -36,8 +36,9 @@ class RegistryPort {
   // A value of an existing key; nothing when the key or the value is missing.
   virtual std::optional<RegValue> read(RegRoot root, const std::string& path,
                                        const std::string& name) = 0;
-  // Stores a value, creating the key and every missing key above it.
-  virtual void write(RegRoot root, const std::string& path, const std::string& name,
+  // Stores a value, creating the key and every missing key above it; false
+  // when the system refused (a key the user may not write, a full registry).
+  virtual bool write(RegRoot root, const std::string& path, const std::string& name,
                      const RegValue& value) = 0;
   // Removes a value from an existing key; never creates the key.
   virtual void remove(RegRoot root, const std::string& path, const std::string& name) = 0;

@@ -34,8 +34,7 @@ void Form1::check_Click() {
 void Form1::working_Click() {
   MenuItem& working = menu("working");
   working.checked = !working.checked;
-  SetRegString(os_.registry, RegRoot::LocalMachine, Hkey, "only_working",
-               working.checked ? "1" : "0");
+  save_setting("only_working", working.checked ? "1" : "0");
 }
 
 void Form1::cancel_check() {

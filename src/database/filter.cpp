@@ -2,7 +2,6 @@
 
 #include "app/form1.h"
 #include "app/text.h"
-#include "proxy/registry.h"
 
 namespace proxanto {
 
@@ -19,9 +18,9 @@ void Form1::filter_chosen(int country, int position) {
   nacti_ip(1);
   // The chosen row is saved even when the loader had to clear the filter: the
   // next start tries that country again.
-  SetRegString(os_.registry, RegRoot::LocalMachine, Hkey, "filter_id", std::to_string(country));
-  SetRegString(os_.registry, RegRoot::LocalMachine, Hkey, "filter_index",
-               std::to_string(position));
+  if (save_setting("filter_id", std::to_string(country))) {
+    save_setting("filter_index", std::to_string(position));
+  }
 }
 
 }  // namespace proxanto

@@ -3,14 +3,13 @@
 #include "app/form1.h"
 #include "app/text.h"
 #include "database/countries.h"
-#include "proxy/registry.h"
 
 namespace proxanto {
 
 namespace {
 constexpr int kMaxFavorites = 32767;  // menu positions are 16-bit
 
-std::string favorites_key(const std::string& own_key) { return own_key + "\\Favorites"; }
+const std::string kFavorites = "\\Favorites";
 
 // The stored count, read by its leading number ("5x" is 5) so that favourites
 // are never hidden by a damaged count.
@@ -30,13 +29,10 @@ std::pair<std::string, std::string> split_favourite(const std::string& text) {
 void Form1::oblibene_ip() {
   std::vector<MenuItem>& items = menu("favIPs").children;
   reset_menu_array(items, message(8));
-  const std::string key = favorites_key(Hkey);
-  const int count =
-      stored_count(GetRegString(os_.registry, RegRoot::LocalMachine, key, "count"));
+  const int count = stored_count(setting("count", kFavorites));
   const auto& names = LNG_INT == 0 ? ARR_CS : ARR_EN;
   for (int i = 0; i < count; ++i) {
-    const std::string text =
-        GetRegString(os_.registry, RegRoot::LocalMachine, key, std::to_string(i));
+    const std::string text = setting(std::to_string(i), kFavorites);
     // A missing entry shows as "-" and applies nothing.
     const auto [address, country] = text.empty() ? std::pair<std::string, std::string>("-", "")
                                                  : split_favourite(text);
@@ -51,21 +47,20 @@ void Form1::oblibene_ip() {
 void Form1::favadd_Click() {
   // Nothing to store while no proxy from the list is known.
   if (current_index < 0 || current_index >= ip_count) return;
-  const std::string key = favorites_key(Hkey);
   // The new entry goes to the first free number from the count on: a count
   // that was damaged or lowered by hand must never make an add overwrite a
   // favourite that is stored.
-  int entry = stored_count(GetRegString(os_.registry, RegRoot::LocalMachine, key, "count"));
-  while (entry < kMaxFavorites &&
-         !GetRegString(os_.registry, RegRoot::LocalMachine, key, std::to_string(entry)).empty()) {
+  int entry = stored_count(setting("count", kFavorites));
+  while (entry < kMaxFavorites && !setting(std::to_string(entry), kFavorites).empty()) {
     ++entry;
   }
   if (entry >= kMaxFavorites) return;
   const ProxyRecord& record = ip_list[static_cast<std::size_t>(current_index)];
   const std::string favourite =
       std::string(record.address()) + "/" + country_tag(record.country());
-  SetRegString(os_.registry, RegRoot::LocalMachine, key, "count", std::to_string(entry + 1));
-  SetRegString(os_.registry, RegRoot::LocalMachine, key, std::to_string(entry), favourite);
+  if (save_setting("count", std::to_string(entry + 1), kFavorites)) {
+    save_setting(std::to_string(entry), favourite, kFavorites);
+  }
   oblibene_ip();
 }
 

@@ -5,7 +5,7 @@
 namespace proxanto {
 
 void Form1::lng() {
-  const std::string saved = GetRegString(os_.registry, RegRoot::LocalMachine, Hkey, "lang");
+  const std::string saved = setting("lang");
   int index = LNG_INT == 0 ? 0 : 1;
   if (!saved.empty()) {
     // Anything but 1 (including text that is no number) means Czech.
@@ -48,7 +48,7 @@ void Form1::lngLIST_Click(int index) {
   LNG_INT = static_cast<std::int16_t>(index * 100);
   const bool stopped = anonymity_stopped();
   load_lang(!stopped);
-  SetRegString(os_.registry, RegRoot::LocalMachine, Hkey, "lang", std::to_string(index));
+  save_setting("lang", std::to_string(index));
   os_.popup.place();
   // The announcement tells the state in force, in the new language; the
   // system proxy is not touched.

@@ -1,5 +1,5 @@
 #pragma once
-// The program's 40 messages in Czech (ids 101-140) and English (201-240).
+// The program's messages in Czech (ids 101-199) and English (201-299).
 // This one list feeds both the string-table resource of the Windows program
 // (resources.rc expands it) and the compiled-in table of the native build, so
 // the two can never drift apart. Plain C preprocessor only: windres reads it.
@@ -45,6 +45,7 @@
   X(138, "odmítnuto") \
   X(139, "neodpovídá") \
   X(140, "chybná odpověď") \
+  X(141, "Nastavení se nepodařilo uložit !") \
   X(201, "- Off -") \
   X(202, "Ok") \
   X(203, "Cancel") \
@@ -84,4 +85,5 @@
   X(237, "does not work:") \
   X(238, "refused") \
   X(239, "timed out") \
-  X(240, "wrong answer")
+  X(240, "wrong answer") \
+  X(241, "The setting could not be saved !")

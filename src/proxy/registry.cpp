@@ -23,7 +23,7 @@ std::string GetRegString(RegistryPort& registry, RegRoot root, const std::string
   return utf16_to_utf8(units);
 }
 
-void SetRegString(RegistryPort& registry, RegRoot root, const std::string& path,
+bool SetRegString(RegistryPort& registry, RegRoot root, const std::string& path,
                   const std::string& name, const std::string& text) {
   const std::u16string units = utf8_to_utf16(text);
   RegValue value{kRegSz, {}};
@@ -32,17 +32,17 @@ void SetRegString(RegistryPort& registry, RegRoot root, const std::string& path,
     value.data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
     value.data.push_back(static_cast<std::uint8_t>(unit >> 8));
   }
-  registry.write(root, path, name, value);
+  return registry.write(root, path, name, value);
 }
 
-void SetRegDword(RegistryPort& registry, RegRoot root, const std::string& path,
+bool SetRegDword(RegistryPort& registry, RegRoot root, const std::string& path,
                  const std::string& name, std::uint32_t number) {
   const RegValue value{
       kRegDword,
       {static_cast<std::uint8_t>(number & 0xFF), static_cast<std::uint8_t>((number >> 8) & 0xFF),
        static_cast<std::uint8_t>((number >> 16) & 0xFF),
        static_cast<std::uint8_t>((number >> 24) & 0xFF)}};
-  registry.write(root, path, name, value);
+  return registry.write(root, path, name, value);
 }
 
 void DeleteRegValue(RegistryPort& registry, RegRoot root, const std::string& path,

@@ -1,6 +1,7 @@
 #pragma once
 // The program's four registry functions. Each call opens (or creates) its key,
-// does one thing and closes it again; none reports failure.
+// does one thing and closes it again. Only the writes tell whether they
+// succeeded: the program's settings must not be lost without a word.
 
 #include <cstdint>
 #include <string>
@@ -17,11 +18,12 @@ inline const std::string kInternetSettings =
 // value is missing or the value is of another type.
 std::string GetRegString(RegistryPort& registry, RegRoot root, const std::string& path,
                          const std::string& name);
-// Stores REG_SZ without a terminating NUL, creating missing keys.
-void SetRegString(RegistryPort& registry, RegRoot root, const std::string& path,
+// Stores REG_SZ without a terminating NUL, creating missing keys; false when
+// the system refused the write.
+bool SetRegString(RegistryPort& registry, RegRoot root, const std::string& path,
                   const std::string& name, const std::string& text);
 // Stores REG_DWORD (4 bytes, little-endian), creating missing keys.
-void SetRegDword(RegistryPort& registry, RegRoot root, const std::string& path,
+bool SetRegDword(RegistryPort& registry, RegRoot root, const std::string& path,
                  const std::string& name, std::uint32_t value);
 // Removes one value of an existing key; never creates the key.
 void DeleteRegValue(RegistryPort& registry, RegRoot root, const std::string& path,

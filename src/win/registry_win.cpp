@@ -60,18 +60,18 @@ std::optional<RegValue> Win32Registry::read(RegRoot root, const std::string& pat
   return value;
 }
 
-void Win32Registry::write(RegRoot root, const std::string& path, const std::string& name,
+bool Win32Registry::write(RegRoot root, const std::string& path, const std::string& name,
                           const RegValue& value) {
   const UniqueHkey key = create_key(root, path);
-  if (!key) return;
+  if (!key) return false;
   // RegSetValueExW stores the terminating NUL of a text value that the byte
   // count leaves out when it finds one right after the data. Two non-zero
   // bytes there keep the stored size exactly the one given.
   std::vector<BYTE> data(value.data.begin(), value.data.end());
   data.push_back(0xFF);
   data.push_back(0xFF);
-  RegSetValueExW(key.get(), widen(name).c_str(), 0, static_cast<DWORD>(value.type), data.data(),
-                 static_cast<DWORD>(value.data.size()));
+  return RegSetValueExW(key.get(), widen(name).c_str(), 0, static_cast<DWORD>(value.type),
+                        data.data(), static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS;
 }
 
 void Win32Registry::remove(RegRoot root, const std::string& path, const std::string& name) {

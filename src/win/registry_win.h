@@ -13,7 +13,7 @@ class Win32Registry final : public RegistryPort {
  public:
   std::optional<RegValue> read(RegRoot root, const std::string& path,
                                const std::string& name) override;
-  void write(RegRoot root, const std::string& path, const std::string& name,
+  bool write(RegRoot root, const std::string& path, const std::string& name,
              const RegValue& value) override;
   void remove(RegRoot root, const std::string& path, const std::string& name) override;
 };

@@ -37,7 +37,7 @@ TEST_F(ProgramTest, ACheckFromTheMenuThenOnlyWorkingProxiesAreChosen) {
     return program.popup_lines() == "Ověření dokončeno|Ověřeno 4 z 4, funkčních 2";
   }));
   program.choose_from_menu(kOnlyWorking);
-  ASSERT_TRUE(wait_for([] { return reg(RegRoot::LocalMachine, kOwnKey, "only_working") == "1"; }));
+  ASSERT_TRUE(wait_for([] { return reg(RegRoot::CurrentUser, kOwnKey, "only_working") == "1"; }));
   for (int change = 0; change < 4; ++change) {
     const std::string before = proxy();
     program.choose_from_menu(kChangeProxy);

@@ -123,8 +123,9 @@ class ProxantoRun {
       return !error;
     }, 5s);
   }
-  // The update comes from `update_url` (saved in the program's key): by
-  // default a port where nothing listens, so no run reaches the maker's server.
+  // The update comes from `update_url`, preset in the machine's key as an
+  // administrator would: by default a port where nothing listens, so no run
+  // reaches the maker's server.
   void start(const std::string& update_url = kNoUpdateServer, const std::wstring& arguments = {}) {
     SetRegString(registry, RegRoot::LocalMachine, kOwnKey, "update_url", update_url);
     std::wstring command = L"\"" + widen(path("proxanto.exe")) + L"\" " + arguments;
@@ -217,6 +218,7 @@ class ProgramTest : public ::testing::Test {
     DeleteRegValue(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable");
     clear_applied(registry);
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, widen(kOwnKey).c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, widen(kOwnKey).c_str());
   }
   // Starts a program; returns once a proxy is in use and the start-up popup closed.
   static void start_running(ProxantoRun& program, const std::string& update_url = kNoUpdateServer) {

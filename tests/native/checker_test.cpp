@@ -47,7 +47,7 @@ TEST_F(Checking, ACheckShowsItsProgressThenEachProxysDelayOrWhyItFailed) {
 TEST_F(Checking, OnlyWorkingProxiesAreDrawnAndEachAppliedProxyIsProbed) {
   form.menu_click("working", 0);
   EXPECT_TRUE(form.menu("working").checked);
-  EXPECT_EQ(os.reg(RegRoot::LocalMachine, form.Hkey, "only_working"), "1");
+  EXPECT_EQ(os.reg(RegRoot::CurrentUser, form.Hkey, "only_working"), "1");
   // No check yet: every loaded proxy can be drawn, and the one applied is
   // probed; when it fails, the popup says why.
   os.randoms = {0.99};
@@ -66,7 +66,7 @@ TEST_F(Checking, OnlyWorkingProxiesAreDrawnAndEachAppliedProxyIsProbed) {
     EXPECT_EQ(form.current_ip, address) << r;
   }
   form.working_Click();
-  EXPECT_EQ(os.reg(RegRoot::LocalMachine, form.Hkey, "only_working"), "0");
+  EXPECT_EQ(os.reg(RegRoot::CurrentUser, form.Hkey, "only_working"), "0");
   const auto runs = os.runs.size();
   os.randoms = {0.0};
   form.proxy();

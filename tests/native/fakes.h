@@ -39,16 +39,17 @@ struct MemoryRegistry final : RegistryPort {
     const auto found = values.find(key(root, path, name));
     return found == values.end() ? std::nullopt : std::optional(found->second);
   }
-  void write(RegRoot root, const std::string& path, const std::string& name,
+  bool write(RegRoot root, const std::string& path, const std::string& name,
              const RegValue& value) override {
     journal.push_back("reg " + name);
-    if (path.starts_with('\\')) return;
+    if (path.starts_with('\\') || refused.count(root)) return false;
     const Key k = key(root, path, name);
     values[k] = value;
     for (std::string p = std::get<1>(k);; p.resize(p.rfind('\\'))) {
       keys.insert({root, p});
       if (p.find('\\') == std::string::npos) break;
     }
+    return true;
   }
   void remove(RegRoot root, const std::string& path, const std::string& name) override {
     values.erase(key(root, path, name));
@@ -60,6 +61,7 @@ struct MemoryRegistry final : RegistryPort {
   }
   std::map<Key, RegValue> values;
   std::set<std::pair<RegRoot, std::string>> keys;  // every key created, with its parents
+  std::set<RegRoot> refused;  // roots the user may not write, as HKLM for a standard user
   Journal journal;
 };
 
@@ -206,7 +208,7 @@ struct TestPlatform final : InternetPort, MessageBoxPort, TrayPort, ClipboardPor
     return GetRegString(registry, root, path, name);
   }
   void save(const std::string& name, const std::string& value, const std::string& key = "") {
-    SetRegString(registry, RegRoot::LocalMachine, "Software\\Marvedo\\Quillet" + key, name, value);
+    SetRegString(registry, RegRoot::CurrentUser, "Software\\Marvedo\\Quillet" + key, name, value);
   }
   std::string proxy() { return test_support::internet_settings(registry); }
 };

@@ -176,8 +176,8 @@ TEST_F(Favourites, FilterOpensAtTheSavedRowAndTheChosenCountryIsSavedEvenWithout
                                              std::tuple{5, 9, "-1/0 4 5/9"}}) {
     form.filter_chosen(country, row);  // Iran (5) has no entry: everything loads
     EXPECT_EQ(form.filtr_id + "/" + form.filtr_index + " " + std::to_string(form.ip_count) + " " +
-                  os.reg(RegRoot::LocalMachine, form.Hkey, "filter_id") + "/" +
-                  os.reg(RegRoot::LocalMachine, form.Hkey, "filter_index"),
+                  os.reg(RegRoot::CurrentUser, form.Hkey, "filter_id") + "/" +
+                  os.reg(RegRoot::CurrentUser, form.Hkey, "filter_index"),
               loaded);
   }
 }

@@ -172,14 +172,14 @@ TEST_F(Running, ControlWithALetterRunsItsActionsInTheOrderQWE) {
 // system proxy is not touched.
 TEST_F(Running, ChoosingALanguageSavesItRewritesTheCaptionsAndAnnounces) {
   form.menu_click("lngLIST", 1);
-  EXPECT_EQ(os.reg(RegRoot::LocalMachine, form.Hkey, "lang"), "1");
+  EXPECT_EQ(os.reg(RegRoot::CurrentUser, form.Hkey, "lang"), "1");
   EXPECT_TRUE(form.menu("lang").children[1].checked && !form.menu("lang").children[0].checked);
   EXPECT_EQ(menu({"ACTIVE_IP", "chPROX"}),
             "IP: 192.0.2.10:8080 (United States) (off) | Change proxy");
   EXPECT_EQ(shown(), "192.0.2.10:8080 on; inet on 192.0.2.10:8080; popup 192.0.2.10:8080|United "
                      "States; tip Proxanto\r\n192.0.2.10:8080\r\nUnited States");
   form.menu_click("lngLIST", 0);
-  EXPECT_EQ(os.reg(RegRoot::LocalMachine, form.Hkey, "lang") + menu({"en"}), "0Konec");
+  EXPECT_EQ(os.reg(RegRoot::CurrentUser, form.Hkey, "lang") + menu({"en"}), "0Konec");
   form.st_Click();
   os.internet.clear();
   form.lngLIST_Click(1);

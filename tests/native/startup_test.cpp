@@ -55,6 +55,63 @@ TEST(StartUp, EndsWithAProxyInUseAnnouncedInTheSavedLanguage) {
   }
 }
 
+// The settings are the user's: read from HKCU, else from what an
+// administrator preset in HKLM; what a 32-bit version left in the virtual
+// store is taken into HKCU once, unless the user's key has its own.
+TEST(Settings, UserKeyFirstThenMachineKeyAndTheOldVirtualStoreAdopted) {
+  const std::string own = "Software\\Marvedo\\Quillet";
+  const std::string store = "Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\";
+  const struct {
+    const char *hkcu, *hklm, *wow_store, *store;
+    bool english;
+  } cases[] = {{nullptr, "1", nullptr, nullptr, true},  {"0", "1", "1", nullptr, false},
+               {nullptr, "0", "1", nullptr, true},      {nullptr, nullptr, nullptr, "1", true},
+               {nullptr, nullptr, "0", "1", false}};
+  for (const auto& c : cases) {
+    Program p;
+    const auto put = [&](RegRoot root, const std::string& key, const char* lang) {
+      if (lang == nullptr) return;
+      SetRegString(p.os.registry, root, key, "lang", lang);
+      SetRegString(p.os.registry, root, key + "\\Favorites", "count", "1");
+      SetRegString(p.os.registry, root, key + "\\Favorites", "0", std::string(lang) + ".0.0.1:80/3");
+    };
+    put(RegRoot::CurrentUser, own, c.hkcu);
+    put(RegRoot::LocalMachine, own, c.hklm);
+    put(RegRoot::CurrentUser, store + "WOW6432Node\\Marvedo\\Quillet", c.wow_store);
+    put(RegRoot::CurrentUser, store + "Marvedo\\Quillet", c.store);
+    p.os.registry.refused = {RegRoot::LocalMachine};
+    ASSERT_FALSE(p.start());
+    const std::string lang = c.english ? "1" : "0";
+    EXPECT_EQ(p.form.LNG_INT, c.english ? 100 : 0);
+    EXPECT_EQ(p.menu({}, "favIPs"), lang + ".0.0.1:80 (" + (c.english ? "Japan" : "Japonsko") + ")");
+    const bool adopted = c.hkcu == nullptr && (c.wow_store || c.store);
+    EXPECT_EQ(p.os.reg(RegRoot::CurrentUser, own, "lang"), adopted || c.hkcu ? lang : "");
+  }
+}
+
+// Every choice the user makes is stored in HKCU alone; one the system
+// refuses is reported, never dropped in silence.
+TEST(Settings, ChoicesAreSavedForTheUserAndARefusedWriteIsReported) {
+  for (const bool refused : {false, true}) {
+    Program p;
+    p.os.registry.refused = {RegRoot::LocalMachine};
+    ASSERT_FALSE(p.start());
+    if (refused) p.os.registry.refused.insert(RegRoot::CurrentUser);
+    p.form.lngLIST_Click(1);
+    p.form.filter_chosen(8, 20);
+    p.form.favadd_Click();
+    p.form.working_Click();
+    const std::string own = p.form.Hkey;
+    EXPECT_EQ(p.os.reg(RegRoot::CurrentUser, own, "lang") + p.os.reg(RegRoot::CurrentUser, own, "filter_id") +
+                  p.os.reg(RegRoot::CurrentUser, own, "filter_index") +
+                  p.os.reg(RegRoot::CurrentUser, own + "\\Favorites", "0") +
+                  p.os.reg(RegRoot::CurrentUser, own, "only_working"),
+              refused ? "" : "1820192.0.2.10:8080/81");
+    EXPECT_EQ(p.os.boxes, std::vector<std::string>(refused ? 4 : 0,
+                                                   "Proxanto, exclamation ok: The setting could not be saved !"));
+  }
+}
+
 TEST(Recovery, AfterAnUncleanEndOnlyTheProxyThatRunAppliedIsReset) {
   const std::tuple<const char*, const char*, const char*> cases[] = {
       // the record, the server in the settings, what is left

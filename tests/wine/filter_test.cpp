@@ -24,7 +24,7 @@ LRESULT on_list(HWND dialog, UINT message, WPARAM wparam = 0, LPARAM lparam = 0)
 class FilterDialog : public ::testing::Test, RegistryPort, MessageBoxPort {
  protected:
   std::optional<RegValue> read(RegRoot, const std::string&, const std::string&) override { return {}; }
-  void write(RegRoot, const std::string&, const std::string&, const RegValue&) override {}
+  bool write(RegRoot, const std::string&, const std::string&, const RegValue&) override { return true; }
   void remove(RegRoot, const std::string&, const std::string&) override {}
   int show(const std::string&, const std::string&, unsigned) override {
     if (++boxes == 1) while_shown();
