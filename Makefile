@@ -1,5 +1,6 @@
 # Proxanto: `make test` installs what is missing, builds everything and runs
-# every test; `make run` starts the program under Wine.
+# every test; `make run` starts the program under Wine. Every Wine run takes
+# the 64-bit program, the one released (tools/wine-env).
 SHELL := /bin/bash
 JOBS ?= 2
 export JOBS
@@ -26,33 +27,38 @@ test-native: native native-asan
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir build/native-asan --output-on-failure -j $(JOBS)
 
-# The Wine suites against the build this host can run (tools/wine-arch).
+# The Wine suites against the 64-bit program, then against the 32-bit one
+# where this host can run it (tools/wine-arch).
 test-wine: win32 win64
-	arch=$$(tools/wine-arch) && PROXANTO_WINE_ARCH=$$arch \
-	  tools/wine-session ctest --test-dir build/$$arch --output-on-failure
+	arches=$$(tools/wine-arch) && for arch in $$arches; do \
+	  PROXANTO_WINE_ARCH=$$arch tools/wine-session ctest --test-dir build/$$arch \
+	    --output-on-failure || exit 1; \
+	done
 
-# The Wine suites against the 64-bit build, on any host.
+# The Wine suites against the 64-bit program alone.
 test-win64: win64
 	PROXANTO_WINE_ARCH=win64 tools/wine-session ctest --test-dir build/win64 --output-on-failure
 
-# The portable zip and the setup program of the shipped 32-bit build, in dist/.
+# The zips and the setup programs of the 64-bit and the 32-bit program, in
+# dist/.
 dist: deps
-	cmake --preset win32 >/dev/null
-	cmake --build --preset win32 -j $(JOBS) --target proxanto
+	for preset in win64 win32; do \
+	  cmake --preset $$preset >/dev/null && \
+	  cmake --build --preset $$preset -j $(JOBS) --target proxanto || exit 1; \
+	done
 	tools/make-dist
 
-# make dist, then the zip checked and the setup program installing, upgrading
-# and uninstalling under Wine.
+# make dist, then the zips checked and the setup programs installing,
+# upgrading and uninstalling under Wine.
 test-dist: win32 win64
 	tests/dist/dist_test.sh
 
-run: win32 win64
+run: win64
 	@tools/run-proxanto
 
-bench: native-release win32 win64
+bench: native-release win64
 	build/native-release/bench/proxanto_bench
-	arch=$$(tools/wine-arch) && PROXANTO_WINE_ARCH=$$arch \
-	  tools/wine-session tools/wine-exec build/$$arch/proxanto_bench.exe
+	PROXANTO_WINE_ARCH=win64 tools/wine-session tools/wine-exec build/win64/proxanto_bench.exe
 
 # The profile reader, the loader and the UTF-8 decoder under libFuzzer.
 fuzz: deps

@@ -3,16 +3,21 @@
 ; writes ip.ini beside itself (block marks, the update), so it must live in a
 ; folder the user can write.
 ;
-; tools/make-dist builds it:
-;   makensis -INPUTCHARSET UTF8 -DVERSION=x.y.z -DSTAGE=DIR -DOUTFILE=FILE [-DAMD64] proxanto.nsi
-; STAGE holds proxanto.exe, the sample ip.ini and README.txt. AMD64 builds the
-; same installer as a 64-bit program around the 64-bit build: the tests run
-; that one where Wine cannot run 32-bit programs.
+; tools/make-dist builds it once for each build of the program:
+;   makensis -INPUTCHARSET UTF8 -DARCH=x64|x86 -DVERSION=x.y.z -DSTAGE=DIR -DOUTFILE=FILE proxanto.nsi
+; STAGE holds proxanto.exe, the empty ip.ini and README.txt. The x64 setup
+; program is itself a 64-bit program, so 32-bit Windows refuses to start it.
+; Both install into the same folder under the same Uninstall key: either one
+; upgrades an install of the other.
 
-!ifdef AMD64
+!if "${ARCH}" == "x64"
   Target amd64-unicode
-!else
+  !define BITS 64
+!else if "${ARCH}" == "x86"
   Target x86-unicode
+  !define BITS 32
+!else
+  !error "ARCH is x64 or x86"
 !endif
 
 !include MUI2.nsh
@@ -24,11 +29,11 @@
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Proxanto"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define RUNONCE_KEY "Software\Microsoft\Windows\CurrentVersion\RunOnce"
-!define INTERNET_SETTINGS "Software\Microsoft\Windows\CurrentVersion\Internet Settings"
-; The program's own settings key under HKLM, and where Windows keeps a
-; standard user's writes to it (the program asks for no execution level, so
-; they are virtualised; a 32-bit program on 64-bit Windows sees the key under
-; WOW6432Node).
+; The program's settings key. The user's own is under HKCU; the one under
+; HKLM is shared by every user of the machine and is never touched here.
+; Earlier 32-bit versions asked for no execution level, so Windows kept a
+; standard user's writes to HKLM in the user's virtual store (under
+; WOW6432Node on 64-bit Windows).
 !define SETTINGS_KEY "Software\Marvedo\Quillet"
 !define VIRTUAL_STORE "Software\Classes\VirtualStore\MACHINE\SOFTWARE"
 !define SYNCHRONIZE 0x00100000
@@ -61,8 +66,8 @@ LangString SecAutostart ${LANG_ENGLISH} "Start Proxanto with Windows"
 LangString SecAutostart ${LANG_CZECH} "Spouštět Proxanto se systémem Windows"
 LangString StillRunning ${LANG_ENGLISH} "Proxanto is still running and could not be ended. End it from its tray menu (Exit) and try again."
 LangString StillRunning ${LANG_CZECH} "Proxanto stále běží a nepodařilo se jej ukončit. Ukončete jej z nabídky jeho ikony (Konec) a zkuste to znovu."
-LangString DeleteDatabase ${LANG_ENGLISH} "Delete your proxy database ip.ini as well? It holds your block marks and the last downloaded database.$\r$\n$\r$\nChoose No to keep it in $INSTDIR."
-LangString DeleteDatabase ${LANG_CZECH} "Smazat také databázi proxy serverů ip.ini? Obsahuje vaše blokované adresy a naposledy staženou databázi.$\r$\n$\r$\nZvolte Ne, chcete-li ji ponechat v $INSTDIR."
+LangString DeleteDatabase ${LANG_ENGLISH} "Delete your proxy database ip.ini and its backup ip_backup.ini as well? They hold your block marks and the databases you downloaded.$\r$\n$\r$\nChoose No to keep them in $INSTDIR."
+LangString DeleteDatabase ${LANG_CZECH} "Smazat také databázi proxy serverů ip.ini a její zálohu ip_backup.ini? Obsahují vaše blokované adresy a stažené databáze.$\r$\n$\r$\nZvolte Ne, chcete-li je ponechat v $INSTDIR."
 
 ; The setup program's own version record, read from the program's.
 !getdllversion "${STAGE}/proxanto.exe" RECORD_
@@ -140,7 +145,8 @@ Section "Proxanto" SecProgram
   File "${STAGE}/proxanto.exe"
   File "${STAGE}/README.txt"
   ; ip.ini is the user's data once it exists (block marks, a downloaded
-  ; database): an upgrade keeps it, and the sample only fills an empty place.
+  ; database): an upgrade keeps it, and the empty one only fills an empty
+  ; place.
   ${IfNot} ${FileExists} "$INSTDIR\ip.ini"
     File "${STAGE}/ip.ini"
   ${EndIf}
@@ -151,7 +157,7 @@ Section "Proxanto" SecProgram
   ; when it is chosen.
   DeleteRegValue HKCU "${RUN_KEY}" "Proxanto"
 
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Proxanto"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Proxanto (${BITS}-bit)"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "Marvedo"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\proxanto.exe"
@@ -190,25 +196,20 @@ FunctionEnd
 
 Section "Uninstall"
   Call un.CloseProxanto
+  ; A program that ended without its exit sequence (killed, a crash, a power
+  ; loss) left a record of what it changed and a RunOnce value that would
+  ; start the program removed here to give it back at the next log-on. Its
+  ; own recovery does that now, while the file is still there; it acts only
+  ; on such a record.
+  ${If} ${FileExists} "$INSTDIR\proxanto.exe"
+    ExecWait '"$INSTDIR\proxanto.exe" /recover'
+  ${EndIf}
   Call un.DeleteProgram
   ${If} ${FileExists} "$INSTDIR\proxanto.exe"
     MessageBox MB_OK|MB_ICONSTOP "$(StillRunning)" /SD IDOK
     Abort
   ${EndIf}
 
-  ; While the program has a proxy applied it keeps the address (HKCU, its
-  ; own key, "applied_proxy") and a RunOnce value; its exit sequence removes
-  ; both. Left behind, they mean it stopped without that sequence, and the
-  ; value would start the program being removed here to switch the proxy off
-  ; at the next logon: do that now instead, as the program would, only when
-  ; the settings still hold the proxy it applied.
-  ReadRegStr $0 HKCU "${SETTINGS_KEY}" "applied_proxy"
-  ReadRegStr $1 HKCU "${INTERNET_SETTINGS}" "ProxyServer"
-  ${If} $0 != ""
-  ${AndIf} $0 == $1
-    DeleteRegValue HKCU "${INTERNET_SETTINGS}" "ProxyServer"
-    WriteRegDWORD HKCU "${INTERNET_SETTINGS}" "ProxyEnable" 0
-  ${EndIf}
   DeleteRegValue HKCU "${RUNONCE_KEY}" "Proxanto"
   DeleteRegKey HKCU "${SETTINGS_KEY}"
   DeleteRegKey /ifempty HKCU "Software\Marvedo"
@@ -216,11 +217,14 @@ Section "Uninstall"
 
   Delete "$SMPROGRAMS\Proxanto.lnk"
   Delete "$INSTDIR\README.txt"
-  Delete "$INSTDIR\ip_backup.ini"
   Delete "$INSTDIR\ip.ini.download"
+  ; The database and its backup are the user's data: one question for both,
+  ; and a silent uninstall keeps them.
   ${If} ${FileExists} "$INSTDIR\ip.ini"
+  ${OrIf} ${FileExists} "$INSTDIR\ip_backup.ini"
     MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "$(DeleteDatabase)" /SD IDNO IDNO keep_database
     Delete "$INSTDIR\ip.ini"
+    Delete "$INSTDIR\ip_backup.ini"
     keep_database:
   ${EndIf}
   Delete "$INSTDIR\uninstall.exe"
@@ -230,17 +234,6 @@ Section "Uninstall"
   DeleteRegKey /ifempty HKCU "${VIRTUAL_STORE}\Marvedo"
   DeleteRegKey HKCU "${VIRTUAL_STORE}\WOW6432Node\Marvedo\Quillet"
   DeleteRegKey /ifempty HKCU "${VIRTUAL_STORE}\WOW6432Node\Marvedo"
-  ; The key itself, in the view of the 32-bit program that is shipped
-  ; (WOW6432Node on 64-bit Windows) and in that of a 64-bit build; 32-bit
-  ; Windows has one view and gives it for both. Without administrator rights
-  ; this fails, and then the program's writes went to the virtual store.
-  SetRegView 32
-  DeleteRegKey HKLM "${SETTINGS_KEY}"
-  DeleteRegKey /ifempty HKLM "Software\Marvedo"
-  SetRegView 64
-  DeleteRegKey HKLM "${SETTINGS_KEY}"
-  DeleteRegKey /ifempty HKLM "Software\Marvedo"
-  SetRegView default
 
   ; Last, so that the entry in the Apps list stays while anything is left.
   DeleteRegKey HKCU "${UNINSTALL_KEY}"

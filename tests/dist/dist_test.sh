@@ -1,20 +1,20 @@
 #!/usr/bin/env bash
-# The release end to end: `make dist` (tools/make-dist), the portable zip's
-# contents, and the setup program installing, upgrading and uninstalling
-# Proxanto in the project's private Wine prefix, with the installed program
-# running and driven by proxanto_drive.exe.
+# The release end to end: `make dist` (tools/make-dist), the contents of both
+# portable zips, and the x64 setup program from dist/ installing, upgrading
+# and uninstalling Proxanto in the project's private 64-bit Wine prefix, with
+# the installed program running and driven by proxanto_drive.exe. Where this
+# host runs 32-bit programs (tools/wine-arch), the first install is the x86
+# setup program's and the x64 one upgrades it; elsewhere the x64 one
+# upgrades its own install.
 #
-# Where Wine runs 32-bit programs the setup program under test is the one in
-# dist/. Where it cannot (tools/wine-arch says win64), it is the same script
-# built for amd64 around the 64-bit build, into build/win64/dist/.
-#
-# Needs the win32 build (what dist/ ships) and the build of tools/wine-arch.
+# Needs the win32 and the win64 builds.
 set -u
 test_dir=$(cd "$(dirname "$0")" && pwd)
 # Shortcuts made under Wine must not become menu entries of the host's desktop.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml,winemenubuilder.exe=}
+export PROXANTO_WINE_ARCH=win64
 . "$test_dir/../../tools/wine-session"
-build=$root/build/$wine_arch
+build=$root/build/win64
 
 failures=0
 checks=0
@@ -33,33 +33,46 @@ fail() {
   echo "dist test: $*" >&2
   exit 1
 }
-same_text() { cmp -s <(tr -d '\r' <"$1") <(tr -d '\r' <"$2"); }
 ends_with_text() { tail -n 3 "$1" | tr -d '\r' | grep -qx "$2"; }
+# The release's database: valid and without entries, so that the first
+# start offers the download.
+empty_database() { [ "$(tr -d '\r' <"$1")" = $'[IP]\ncount=0' ]; }
+files_of() { (cd "$1" && find . -mindepth 1 -printf '%P\n' | LC_ALL=C sort | tr '\n' ' '); }
 
 echo "== make dist"
 t0=$(date +%s)
 "$root/tools/make-dist" >/dev/null || fail "make dist failed"
 echo "  make dist took $(($(date +%s) - t0)) s"
-version=$(cat "$root/build/win32/version.txt")
-zip=$root/dist/proxanto-$version-portable.zip
-check "dist/ holds the zip and the setup program named after version $version" \
-  test -f "$zip" -a -f "$root/dist/proxanto-$version-setup.exe"
+version=$(cat "$build/version.txt")
+release() { echo "$root/dist/proxanto-$version-$1"; }
+check "dist/ holds the x64 and the x86 zip and setup program, named after version $version" \
+  test "$(files_of "$root/dist")" = "proxanto-$version-x64-portable.zip proxanto-$version-x64-setup.exe \
+proxanto-$version-x86-portable.zip proxanto-$version-x86-setup.exe "
+check "the x64 setup program is a 64-bit program, the x86 one a 32-bit one" \
+  python3 - "$(release x64-setup.exe)" "$(release x86-setup.exe)" <<'PY'
+import struct, sys
+def machine(path):
+    head = open(path, "rb").read(4096)
+    pe = struct.unpack_from("<I", head, 0x3C)[0]
+    return struct.unpack_from("<H", head, pe + 4)[0]
+sys.exit(0 if [machine(p) for p in sys.argv[1:]] == [0x8664, 0x14C] else 1)
+PY
 
-echo "== the portable zip"
 unzipped=$(mktemp -d)
 trap 'rm -rf "$unzipped"' EXIT
-python3 -m zipfile -e "$zip" "$unzipped" || fail "cannot unpack $zip"
-check "holds exactly proxanto.exe, ip.ini and README.txt" \
-  test "$(cd "$unzipped" && find . -mindepth 1 -printf '%P\n' | LC_ALL=C sort | tr '\n' ' ')" = \
-  "README.txt ip.ini proxanto.exe "
-check "its proxanto.exe is the shipped 32-bit build" \
-  cmp -s "$unzipped/proxanto.exe" "$root/build/win32/proxanto.exe"
-check "its ip.ini is the sample, documentation addresses only" \
-  eval 'same_text "$unzipped/ip.ini" "$root/tools/sample-ip.ini" &&
-        ! grep -E "^[0-9]+=" "$unzipped/ip.ini" | grep -vE "=(192\.0\.2|198\.51\.100|203\.0\.113)\."'
 IFS=. read -r major minor patch <<<"$version"
-check "its version record reads $major,$minor,0,$patch and $(printf '%d.%02d.%04d' "$major" "$minor" "$patch")" \
-  python3 - "$unzipped/proxanto.exe" "$major" "$minor" "$patch" <<'PY'
+for arch in x64 x86; do
+  [ "$arch" = x64 ] && program=win64 bits=64 || program=win32 bits=32
+  echo "== the $arch portable zip"
+  zip=$(release "$arch-portable.zip")
+  python3 -m zipfile -e "$zip" "$unzipped/$arch" || fail "cannot unpack $zip"
+  check "holds exactly proxanto.exe, ip.ini and README.txt" \
+    test "$(files_of "$unzipped/$arch")" = "README.txt ip.ini proxanto.exe "
+  check "its proxanto.exe is the $bits-bit build" \
+    cmp -s "$unzipped/$arch/proxanto.exe" "$root/build/$program/proxanto.exe"
+  check "its ip.ini is an empty database" empty_database "$unzipped/$arch/ip.ini"
+  check "its version record reads $major,$minor,0,$patch and $(printf '%d.%02d.%04d' "$major" "$minor" "$patch")" \
+    python3 - "$unzipped/$arch/proxanto.exe" "$major" "$minor" "$patch" <<'PY'
 import struct, sys
 exe = open(sys.argv[1], "rb").read()
 major, minor, patch = map(int, sys.argv[2:])
@@ -73,14 +86,19 @@ ok = (file_ms, file_ls) == (major << 16 | minor, patch) and \
     exe.count(text.encode("utf-16-le") + b"\0\0") == 2  # FileVersion, ProductVersion
 sys.exit(0 if ok else 1)
 PY
-check "its README.txt names version $version" grep -q "^Proxanto $version" "$unzipped/README.txt"
+  check "its README.txt names version $version, $bits-bit" \
+    grep -q "^Proxanto $version ($bits-bit)" "$unzipped/$arch/README.txt"
+done
 
-if [ "$wine_arch" = win32 ]; then
-  setup=$root/dist/proxanto-$version-setup.exe
+# The first install is the x86 setup program's where 32-bit programs run:
+# the x64 one then upgrades a 32-bit install, as on a user's machine.
+arches=$("$root/tools/wine-arch") || fail "cannot tell which programs Wine runs here"
+if [[ " $arches " == *" win32 "* ]]; then
+  first=x86 first_program=win32 first_bits=32 first_wine=/usr/lib/wine/wine
 else
-  "$root/tools/make-dist" win64 "$build/dist" >/dev/null || fail "cannot build the amd64 setup program"
-  setup=$build/dist/proxanto-$version-setup.exe
+  first=x64 first_program=win64 first_bits=64 first_wine=$WINE
 fi
+setup=$(release x64-setup.exe)
 
 trap 'rm -rf "$unzipped"; wine_session_stop' EXIT
 trap 'exit 130' INT TERM
@@ -92,8 +110,8 @@ drive() {
 }
 windows() { "$WINE" cmd /c echo "$1" </dev/null | tr -d '\r'; }
 unix_path() { "$WINE" winepath -u "$1" </dev/null | tr -d '\r'; }
-reg_value() {  # key, value name: the value's data, exit code 1 when absent
-  "$WINE" reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' |
+reg_value() {  # key, value name[, /reg:32 or /reg:64]: the data, exit code 1 when absent
+  "$WINE" reg query "$1" /v "$2" "${@:3}" </dev/null 2>/dev/null | tr -d '\r' |
     sed -n "s/^ *$2 \+REG_[A-Z_]\+ *//p" | grep .
 }
 reg_key() { "$WINE" reg query "$1" "${@:2}" </dev/null >/dev/null 2>&1; }
@@ -111,21 +129,32 @@ uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Proxanto
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 runonce_key='HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce'
 internet_settings='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
-settings_key='HKLM\Software\Marvedo\Quillet'
-record_key='HKCU\Software\Marvedo\Quillet'
+machine_key='HKLM\Software\Marvedo\Quillet'
+user_key='HKCU\Software\Marvedo\Quillet'
 virtual_store='HKCU\Software\Classes\VirtualStore\MACHINE\SOFTWARE'
 [ -n "$install" ] && [ -n "$shortcut" ] || fail "cannot find the user's folders in $WINEPREFIX"
 
-# What an earlier run left in the prefix.
-rm -rf "$install" "$shortcut"
-for key in "$uninstall_key" "$settings_key" "$record_key"; do
-  "$WINE" reg delete "$key" /f >/dev/null 2>&1 </dev/null
-done
-for key in "$run_key" "$runonce_key"; do
-  "$WINE" reg delete "$key" /v Proxanto /f >/dev/null 2>&1 </dev/null
-done
-"$WINE" reg delete "$internet_settings" /v ProxyServer /f >/dev/null 2>&1 </dev/null
-"$WINE" reg add "$internet_settings" /v ProxyEnable /t REG_DWORD /d 0 /f >/dev/null </dev/null
+# What a run leaves in the prefix, which the Wine suites share: removed
+# before and after.
+clean_prefix() {
+  rm -rf "$install" "$shortcut"
+  for key in "$uninstall_key" "$user_key"; do
+    "$WINE" reg delete "$key" /f >/dev/null 2>&1 </dev/null
+  done
+  for view in 32 64; do
+    "$WINE" reg delete "$machine_key" /f /reg:$view >/dev/null 2>&1 </dev/null
+  done
+  for key in "$run_key" "$runonce_key"; do
+    "$WINE" reg delete "$key" /v Proxanto /f >/dev/null 2>&1 </dev/null
+  done
+  "$WINE" reg delete "$internet_settings" /v ProxyServer /f >/dev/null 2>&1 </dev/null
+  "$WINE" reg add "$internet_settings" /v ProxyEnable /t REG_DWORD /d 0 /f >/dev/null </dev/null
+}
+clean_prefix
+trap 'rm -rf "$unzipped"; clean_prefix; wine_session_stop' EXIT
+plant_setting() {  # key[, /reg:32 or /reg:64]: a language setting there
+  "$WINE" reg add "$1" /v lang /d 100 /f "${@:2}" >/dev/null </dev/null || fail "cannot write $*"
+}
 
 # Uninstall.exe copies itself away and returns at once: the Apps entry goes
 # last, so its going means the uninstaller is done.
@@ -140,15 +169,16 @@ uninstall() {
   return 1
 }
 
-echo "== silent install ($(basename "$setup"), $wine_arch)"
-check "setup /S succeeds" "$WINE" "$setup" /S </dev/null
+echo "== silent install ($first setup program)"
+check "setup /S succeeds" "$first_wine" "$(release "$first-setup.exe")" /S </dev/null
 check "the folder holds exactly proxanto.exe, ip.ini, README.txt and uninstall.exe" \
-  test "$(cd "$install" && LC_ALL=C ls | tr '\n' ' ')" = "README.txt ip.ini proxanto.exe uninstall.exe "
-check "proxanto.exe is the $wine_arch build" cmp -s "$install/proxanto.exe" "$build/proxanto.exe"
-check "ip.ini is the sample" same_text "$install/ip.ini" "$root/tools/sample-ip.ini"
+  test "$(files_of "$install")" = "README.txt ip.ini proxanto.exe uninstall.exe "
+check "proxanto.exe is the $first_bits-bit build" \
+  cmp -s "$install/proxanto.exe" "$root/build/$first_program/proxanto.exe"
+check "ip.ini is an empty database" empty_database "$install/ip.ini"
 check "the Start menu has the shortcut" test -f "$shortcut"
-check "the Apps list has Proxanto $version by Marvedo" \
-  eval '[ "$(reg_value "$uninstall_key" DisplayName)" = Proxanto ] &&
+check "the Apps list has Proxanto ($first_bits-bit) $version by Marvedo" \
+  eval '[ "$(reg_value "$uninstall_key" DisplayName)" = "Proxanto ($first_bits-bit)" ] &&
         [ "$(reg_value "$uninstall_key" DisplayVersion)" = "$version" ] &&
         [ "$(reg_value "$uninstall_key" Publisher)" = Marvedo ]'
 check "with icon, size and uninstall command" \
@@ -156,24 +186,32 @@ check "with icon, size and uninstall command" \
         [ "$(reg_value "$uninstall_key" UninstallString)" = "\"$install_win\\uninstall.exe\"" ] &&
         [ $(($(reg_value "$uninstall_key" EstimatedSize))) -gt 0 ]'
 check "starting with Windows is off by default" eval '! reg_value "$run_key" Proxanto >/dev/null'
+# A database as Update brings it.
+cp "$root/tools/sample-ip.ini" "$install/ip.ini"
 check "the shortcut starts the installed program, which sets a proxy" start_from_menu
 check "the running program is the installed one" \
   eval '[ "$(drive running | tr A-Z a-z)" = "$(echo "$install_win\\proxanto.exe" | tr A-Z a-z)" ]'
 
-echo "== upgrade while the program runs, over an ip.ini with a block mark"
+echo "== upgrade to x64 while the program runs, over an ip.ini with a block mark"
 printf '0_block=1\r\n' >>"$install/ip.ini"
 cp "$install/ip.ini" "$unzipped/before-upgrade.ini"
+plant_setting "$user_key"
 check "setup /S /AUTOSTART=1 succeeds" "$WINE" "$setup" /S /AUTOSTART=1 </dev/null
 check "the running program was ended by its exit sequence" \
   eval '! drive running >/dev/null && [ "$(drive proxy)" = "ProxyEnable=0 ProxyServer=(none)" ]'
-check "ip.ini, block mark and all, is kept" cmp -s "$install/ip.ini" "$unzipped/before-upgrade.ini"
+check "proxanto.exe is the 64-bit build, and the Apps list says so" \
+  eval 'cmp -s "$install/proxanto.exe" "$build/proxanto.exe" &&
+        [ "$(reg_value "$uninstall_key" DisplayName)" = "Proxanto (64-bit)" ]'
+check "ip.ini, block mark and all, and the settings are kept" \
+  eval 'cmp -s "$install/ip.ini" "$unzipped/before-upgrade.ini" &&
+        [ "$(reg_value "$user_key" lang)" = 100 ]'
 check "Proxanto now starts with Windows" \
   eval '[ "$(reg_value "$run_key" Proxanto)" = "\"$install_win\\proxanto.exe\"" ]'
 
 echo "== uninstall after the program died with a proxy applied"
 { "$WINE" reg add "$internet_settings" /v ProxyEnable /t REG_DWORD /d 1 /f &&
   "$WINE" reg add "$internet_settings" /v ProxyServer /d 192.0.2.8:80 /f &&
-  "$WINE" reg add "$record_key" /v applied_proxy /d 192.0.2.8:80 /f &&
+  "$WINE" reg add "$user_key" /v applied_proxy /d 192.0.2.8:80 /f &&
   "$WINE" reg add "$runonce_key" /v Proxanto /d "\"$install_win\\proxanto.exe\" /recover" /f
 } >/dev/null </dev/null || fail "cannot write what a program that died leaves"
 check "uninstall.exe /S succeeds" uninstall
@@ -186,29 +224,31 @@ check "setup /S /AUTOSTART=1 again keeps ip.ini" \
   eval '"$WINE" "$setup" /S /AUTOSTART=1 </dev/null &&
         cmp -s "$install/ip.ini" "$unzipped/before-upgrade.ini"'
 check "the program runs again and sets a proxy" start_from_menu
-# The program's settings as the 32-bit and the 64-bit build see them, and
-# the copies Windows keeps of a standard user's writes.
-for view in 32 64; do
-  "$WINE" reg add "$settings_key" /v lang /d 100 /f /reg:$view >/dev/null </dev/null ||
-    fail "cannot write $settings_key"
-done
-for key in "$virtual_store\\Marvedo\\Quillet" "$virtual_store\\WOW6432Node\\Marvedo\\Quillet"; do
-  "$WINE" reg add "$key" /v lang /d 100 /f >/dev/null </dev/null || fail "cannot write $key"
-done
+cp "$install/ip.ini" "$install/ip_backup.ini"
+# The settings an administrator set for every user, in the views of the
+# 64-bit and the 32-bit program; the user's own; and the copies Windows kept
+# of a standard user's writes by an earlier 32-bit version.
+plant_setting "$machine_key" /reg:64
+plant_setting "$machine_key" /reg:32
+plant_setting "$user_key"
+plant_setting "$virtual_store\\Marvedo\\Quillet"
+plant_setting "$virtual_store\\WOW6432Node\\Marvedo\\Quillet"
 check "uninstall.exe /S succeeds" uninstall
 check "the program has ended" eval '! drive running >/dev/null'
 check "ProxyEnable is 0 and ProxyServer absent" \
   test "$(drive proxy)" = "ProxyEnable=0 ProxyServer=(none)"
-check "only ip.ini is left, with its block mark" \
-  eval '[ "$(ls "$install")" = ip.ini ] && ends_with_text "$install/ip.ini" 0_block=1'
+check "only ip.ini, with its block mark, and ip_backup.ini are left" \
+  eval '[ "$(files_of "$install")" = "ip.ini ip_backup.ini " ] && ends_with_text "$install/ip.ini" 0_block=1'
 check "the shortcut is gone" test ! -e "$shortcut"
 check "the Run and RunOnce values are gone" \
   eval '! reg_value "$run_key" Proxanto >/dev/null && ! reg_value "$runonce_key" Proxanto >/dev/null'
 check "the Apps entry is gone" eval '! reg_key "$uninstall_key"'
-check "the program's keys are gone, in both views, the virtual store and the user's" \
-  eval '! reg_key "HKLM\Software\Marvedo" /reg:32 && ! reg_key "HKLM\Software\Marvedo" /reg:64 &&
-        ! reg_key "$virtual_store\\Marvedo" && ! reg_key "$virtual_store\\WOW6432Node\\Marvedo" &&
-        ! reg_key "HKCU\Software\Marvedo"'
+check "the user's settings and their virtual-store copies are gone" \
+  eval '! reg_key "HKCU\Software\Marvedo" &&
+        ! reg_key "$virtual_store\\Marvedo" && ! reg_key "$virtual_store\\WOW6432Node\\Marvedo"'
+check "the machine's settings, shared by every user, are kept in both views" \
+  eval '[ "$(reg_value "$machine_key" lang /reg:64)" = 100 ] &&
+        [ "$(reg_value "$machine_key" lang /reg:32)" = 100 ]'
 
 echo
 echo "dist: $((checks - failures)) passed, $failures failed"

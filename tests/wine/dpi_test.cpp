@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <utility>
+#include <regex>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "win/main_window.h"
 #include "win/resource_ids.h"
@@ -20,6 +22,30 @@ TEST(Dpi, TheManifestDeclaresPerMonitorAwarenessAndSystemAwarenessForOlderSystem
   QueryActCtxSettingsW(0, nullptr, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
                        L"dpiAware", before, 64, nullptr);
   EXPECT_EQ(std::wstring(since_1607) + L"|" + before, L"PerMonitorV2, PerMonitor|true");
+}
+
+// Run with the user's own rights (Windows neither virtualises the program's
+// writes nor takes it for an installer) and declared made for Windows 7, 8,
+// 8.1 and 10/11. The level as the loader read it, the systems from the text.
+TEST(Manifest, AsksForTheUsersRightsAndNamesWindows7To11) {
+  ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION run_level{};
+  QueryActCtxW(0, nullptr, nullptr, RunlevelInformationInActivationContext, &run_level,
+               sizeof(run_level), nullptr);
+  EXPECT_EQ(run_level.RunLevel, ACTCTX_RUN_LEVEL_AS_INVOKER);
+  const HMODULE self = GetModuleHandleW(nullptr);
+  const HRSRC found = FindResourceW(self, CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST);
+  ASSERT_TRUE(found);
+  const std::string text(static_cast<const char*>(LockResource(LoadResource(self, found))),
+                         SizeofResource(self, found));
+  const std::regex supported_os(R"re(<supportedOS\s+Id="([^"]*)")re");
+  std::set<std::string> systems;
+  for (std::sregex_iterator it(text.begin(), text.end(), supported_os), end; it != end; ++it)
+    systems.insert((*it)[1]);
+  EXPECT_EQ(systems, (std::set<std::string>{"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+                                            "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+                                            "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                                            "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}))
+      << "Windows 7, 8, 8.1, 10 and 11";
 }
 
 // The icon resource holds an image for each size the system asks for from
