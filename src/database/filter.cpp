@@ -2,14 +2,16 @@
 
 #include "app/form1.h"
 #include "app/text.h"
+#include "database/countries.h"
 #include "proxy/registry.h"
 
 namespace proxanto {
 
 void Form1::filter_Click() {
-  // A saved row that is no number preselects the first row.
+  // A saved row that is no number preselects the first row; the dialog
+  // settles a row that its list does not hold.
   std::int64_t row = 0;
-  if (!parse_whole_number(filtr_index, row) || row < 0 || row > 33) row = 0;
+  if (!parse_whole_number(filtr_index, row) || row < 0 || row > kCountryCount) row = 0;
   os_.window.show_filter(static_cast<int>(row));
 }
 

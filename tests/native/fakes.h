@@ -171,6 +171,12 @@ struct TestPlatform final : InternetPort, MessageBoxPort, TrayPort, ClipboardPor
   std::string program_path() override { return folder + "\\proxanto.exe"; }
   [[noreturn]] void exit_now() override { throw ProgramExit{}; }
   std::string folder = "C:\\Program Files\\Proxanto";
+  std::string_view country_ranges() override {
+    ++ranges_reads;
+    return ranges;
+  }
+  std::string ranges;  // the range table the program carries
+  int ranges_reads = 0;
 
   double draw() override {
     ++draws;

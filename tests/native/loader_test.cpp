@@ -155,7 +155,7 @@ TEST_F(Favourites, SlashesDamagedCountsGapsOrGarbageNeitherLoseNorBreakOne) {
   EXPECT_EQ(os.proxy() + " " + form.country_en, "http://192.0.2.1:80 on United States");
   form.favadd_Click();
   EXPECT_EQ(stored(), "0=http://192.0.2.1:80/8 1=192.0.2.2:80/1 2=192.0.2.10:8080/8 count=3 ");
-  store({{"0", "192.0.2.1:80/99"}, {"1", ""}, {"2", "192.0.2.3:80"}});
+  store({{"0", "192.0.2.1:80/249"}, {"1", ""}, {"2", "192.0.2.3:80"}});
   form.oblibene_ip();
   EXPECT_EQ(menu({}, "favIPs"), "192.0.2.1:80 | - | 192.0.2.3:80");
   form.favIPsmenu_Click(1);  // the placeholder of the missing entry applies nothing
