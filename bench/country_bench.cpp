@@ -39,7 +39,7 @@ void run_country_bench() {
   const char* where = "the program's resource";
 #else
   std::ifstream file(PROXANTO_RANGE_TABLE, std::ios::binary);
-  const std::string contents{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  const std::string contents{std::istreambuf_iterator<char>(file), {}};
   const auto carried_bytes = [&contents] { return std::string_view(contents); };
   const char* where = "the file, in memory";
 #endif

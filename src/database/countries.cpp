@@ -60,8 +60,8 @@ constexpr Country kIsoNames[] = {
 };
 
 const Country* iso_country(std::string_view code) {
-  const auto found = std::lower_bound(std::begin(kIsoNames), std::end(kIsoNames), code,
-                                      [](const Country& c, std::string_view k) { return std::string_view(c.code) < k; });
+  const auto by_code = [](const Country& c, std::string_view k) { return std::string_view(c.code) < k; };
+  const auto found = std::lower_bound(std::begin(kIsoNames), std::end(kIsoNames), code, by_code);
   return found != std::end(kIsoNames) && std::string_view(found->code) == code ? found : nullptr;
 }
 

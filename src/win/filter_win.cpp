@@ -160,7 +160,8 @@ class FilterDialog final : public DialogHandler {
       if (id < kFirstTableCount) {
         first.push_back({widen(names[id]), static_cast<int>(id)});
       } else if (count > 0) {
-        later.push_back({widen(names[id] + " (" + std::to_string(count) + ")"), static_cast<int>(id)});
+        const std::string text = names[id] + " (" + std::to_string(count) + ")";
+        later.push_back({widen(text), static_cast<int>(id)});
       }
     }
     const auto by_name = [](const Row& a, const Row& b) {
@@ -184,7 +185,8 @@ class FilterDialog final : public DialogHandler {
     // is chosen there.
     const int fixed_rows = 1 + static_cast<int>(first.size());
     int chosen = start_index_ >= 0 && start_index_ < fixed_rows ? start_index_ : 0;
-    if (const std::optional<int> filter = form_.active_filter(); start_index_ >= fixed_rows && filter) {
+    const std::optional<int> filter = form_.active_filter();
+    if (start_index_ >= fixed_rows && filter) {
       for (std::size_t k = 0; k < later.size(); ++k) {
         if (later[k].country == *filter) chosen = fixed_rows + static_cast<int>(k);
       }
