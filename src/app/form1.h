@@ -129,8 +129,8 @@ class Form1 {
   // The country id of the active filter; nothing without one (or for a saved
   // id that is no country).
   std::optional<int> active_filter() const;
-  // The proxies of each country id in the database at the last load, the
-  // filter aside: the filter dialog lists the countries that have some.
+  // The proxies of each country id in the database, the filter aside,
+  // counted as the filter dialog opens: it lists the countries that have some.
   std::vector<int> country_counts;
 
   // The country of a proxy address ("a.b.c.d:port"), from the range table the

@@ -108,7 +108,7 @@ void Form1::nacti_ip(int par) {
   // A file over the size limit loads nothing, as an empty one: its prompt
   // offers a fresh database.
   ip_list = load_records(os_.files.read_file(ini_path, kMaxProfileBytes).value_or(std::string()),
-                         active_filter(), &country_counts);
+                         active_filter());
   ip_count = static_cast<int>(ip_list.size());
   if (!probe_results.empty()) {
     decltype(probe_results) kept;

@@ -39,7 +39,7 @@ class FilterDialog : public ::testing::Test, RegistryPort, MessageBoxPort {
     // Two countries past the first table: Germany (82) twice, the United Kingdom (99).
     os.ini() = "[IP]\r\ncount=4\r\n0=192.0.2.10:8080;8\r\n1=192.0.2.11:80;82\r\n"
                "2=192.0.2.12:80;82\r\n3=192.0.2.13:80;99\r\n";
-    form.nacti_ip(0);
+    form.filter_Click();  // counts the countries, then opens the fake's dialog
   }
   void run(int start_index, const std::function<void(HWND)>& inspect) {
     drive_modal([&] { show_filter_dialog(owner.get(), form, start_index); }, &open_dialog, inspect);
