@@ -164,8 +164,7 @@ TEST_F(NewCountries, AreNamedEverywhereAndFilterAcrossARestart) {
                      "Proxanto\r\n192.0.2.1:80\r\nNěmecko");
 
   form.filter_chosen(82, 36);
-  form.country_counts.clear();
-  form.filter_Click();
+  form.filter_Click();  // counted afresh
   EXPECT_EQ(entries(), (std::vector<int>{0, 1}));
   EXPECT_EQ(counts(), kCounts);
   Program restarted;
