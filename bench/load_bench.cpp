@@ -225,14 +225,16 @@ void run() {
 }  // namespace
 }  // namespace proxanto
 
-#ifdef _WIN32
 namespace proxanto {
+void run_country_bench();
+#ifdef _WIN32
 void run_checker_bench();
-}
 #endif
+}  // namespace proxanto
 
 int main() {
   proxanto::run();
+  proxanto::run_country_bench();
 #ifdef _WIN32
   proxanto::run_checker_bench();
 #endif

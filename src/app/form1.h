@@ -12,6 +12,7 @@
 
 #include "app/menu.h"
 #include "app/ports.h"
+#include "geo/country_ranges.h"
 
 namespace proxanto {
 
@@ -125,6 +126,17 @@ class Form1 {
   // over the chosen row's country id (-1 for no filter) and position.
   void filter_Click();
   void filter_chosen(int country, int position);
+  // The country id of the active filter; nothing without one (or for a saved
+  // id that is no country).
+  std::optional<int> active_filter() const;
+  // The proxies of each country id in the database, the filter aside,
+  // counted as the filter dialog opens: it lists the countries that have some.
+  std::vector<int> country_counts;
+
+  // The country of a proxy address ("a.b.c.d:port"), from the range table the
+  // program carries, which is read at the first call; nothing for a host
+  // name or an address the table does not know.
+  std::optional<int> lookup_country(std::string_view address);
 
   // Database update: 0 from the menu, 1 from the empty-database prompt. The
   // download runs in the background; download_done finishes the update.
@@ -208,7 +220,6 @@ class Form1 {
   void show_probe(MenuItem& item, const ProxyRecord& record);
   void add_tray_icon();
   void clear_ip_menu();
-  std::optional<int> active_filter() const;
 
   Platform& os_;
   std::u16string proxy_server_;  // the server text option 75 points into
@@ -230,12 +241,17 @@ class Form1 {
   std::optional<CheckRun> probe_;  // the probe of the proxy in use
   int check_runs_ = 0;
   std::int16_t ip_menu_lng_ = 0;  // the language of the IP menu's country names
+  std::optional<CountryRanges> country_ranges_;  // once read
+  bool country_ranges_read_ = false;            // read, or found missing or damaged
 };
 
 // The proxies a database yields: its entries that are there, not blocked
 // and, with a filter, of that country. The loader and the update's check of
 // a download share it.
-std::vector<ProxyRecord> load_records(std::string database, std::optional<int> filter);
+// With `country_counts`, also counts the proxies of each country id among
+// those entries, the filter aside.
+std::vector<ProxyRecord> load_records(std::string database, std::optional<int> filter,
+                                      std::vector<int>* country_counts = nullptr);
 
 // The path unchanged when it ends in a backslash, otherwise with one added.
 std::string AddBackslash(const std::string& path);

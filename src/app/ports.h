@@ -213,6 +213,11 @@ class ProcessPort {
   virtual std::string program_path() = 0;
   // Ends the program at once: no further event, handler or destructor runs.
   [[noreturn]] virtual void exit_now() = 0;
+  // The address-to-country range table the program carries (the bytes of
+  // ipv4_country.bin, a resource of the program file), valid as long as the
+  // program runs; empty when it is missing. Asked for only when a country is
+  // looked up, so that start-up never reads it.
+  virtual std::string_view country_ranges() = 0;
 };
 
 class DownloadPort {

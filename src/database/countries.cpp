@@ -1,31 +1,98 @@
 #include "database/countries.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "app/text.h"
 
 namespace proxanto {
 
-std::vector<std::string> english_country_names() {
-  return {"Thailand",    "China",       "Denmark",          "Japan",
-          "Sri Lanka",   "Iran",        "Vietnam",          "Philippines",
-          "United States", "Turkey",    "Taiwan",           "Spain",
-          "Hong Kong",   "Algeria",     "Australia",        "South Korea",
-          "Mexico",      "Italy",       "New Zealand",      "Puerto Rico (US)",
-          "India",       "Brazil",      "Argentina",        "Belgium",
-          "Russian Federation", "Venezuela", "Indonesia",   "Singapore",
-          "Jordan",      "Canada",      "Malaysia",         "Saudi Arabia",
-          "Colombia"};
+namespace {
+
+struct Country {
+  const char* code;
+  const char* english;
+  const char* czech;
+};
+
+// Ids 0-32: the program's first table, with its own spelling of the names.
+constexpr Country kFirstTable[kFirstTableCount] = {
+    {"TH", "Thailand", "Thajsko"},          {"CN", "China", "Čína"},
+    {"DK", "Denmark", "Dánsko"},            {"JP", "Japan", "Japonsko"},
+    {"LK", "Sri Lanka", "Srí Lanka"},       {"IR", "Iran", "Írán"},
+    {"VN", "Vietnam", "Vietnam"},           {"PH", "Philippines", "Filipíny"},
+    {"US", "United States", "Spojené Státy"}, {"TR", "Turkey", "Turecko"},
+    {"TW", "Taiwan", "Tchaj-wan"},          {"ES", "Spain", "Španělsko"},
+    {"HK", "Hong Kong", "Hongkong"},        {"DZ", "Algeria", "Alžírsko"},
+    {"AU", "Australia", "Austrálie"},       {"KR", "South Korea", "Jižní Korea"},
+    {"MX", "Mexico", "Mexiko"},             {"IT", "Italy", "Itálie"},
+    {"NZ", "New Zealand", "Nový Zéland"},   {"PR", "Puerto Rico (US)", "Portoriko"},
+    {"IN", "India", "Indie"},               {"BR", "Brazil", "Brazílie"},
+    {"AR", "Argentina", "Argentina"},       {"BE", "Belgium", "Belgie"},
+    {"RU", "Russian Federation", "Ruská Federace"}, {"VE", "Venezuela", "Venezuela"},
+    {"ID", "Indonesia", "Indonésie"},       {"SG", "Singapore", "Singapur"},
+    {"JO", "Jordan", "Jordánsko"},          {"CA", "Canada", "Kanada"},
+    {"MY", "Malaysia", "Malajsie"},         {"SA", "Saudi Arabia", "Saudská Arábie"},
+    {"CO", "Colombia", "Kolumbie"}};
+
+// Ids from 33 on: every other country of ISO 3166-1, by alpha-2 code as the
+// standard stood when they were given. The ids are stored by users, so a
+// country the standard adds later is appended, never sorted in.
+constexpr const char* kLaterCodes[kCountryCount - kFirstTableCount] = {
+    "AD", "AE", "AF", "AG", "AI", "AL", "AM", "AO", "AQ", "AS", "AT", "AW", "AX", "AZ", "BA", "BB",
+    "BD", "BF", "BG", "BH", "BI", "BJ", "BL", "BM", "BN", "BO", "BQ", "BS", "BT", "BV", "BW", "BY",
+    "BZ", "CC", "CD", "CF", "CG", "CH", "CI", "CK", "CL", "CM", "CR", "CU", "CV", "CW", "CX", "CY",
+    "CZ", "DE", "DJ", "DM", "DO", "EC", "EE", "EG", "EH", "ER", "ET", "FI", "FJ", "FK", "FM", "FO",
+    "FR", "GA", "GB", "GD", "GE", "GF", "GG", "GH", "GI", "GL", "GM", "GN", "GP", "GQ", "GR", "GS",
+    "GT", "GU", "GW", "GY", "HM", "HN", "HR", "HT", "HU", "IE", "IL", "IM", "IO", "IQ", "IS", "JE",
+    "JM", "KE", "KG", "KH", "KI", "KM", "KN", "KP", "KW", "KY", "KZ", "LA", "LB", "LC", "LI", "LR",
+    "LS", "LT", "LU", "LV", "LY", "MA", "MC", "MD", "ME", "MF", "MG", "MH", "MK", "ML", "MM", "MN",
+    "MO", "MP", "MQ", "MR", "MS", "MT", "MU", "MV", "MW", "MZ", "NA", "NC", "NE", "NF", "NG", "NI",
+    "NL", "NO", "NP", "NR", "NU", "OM", "PA", "PE", "PF", "PG", "PK", "PL", "PM", "PN", "PS", "PT",
+    "PW", "PY", "QA", "RE", "RO", "RS", "RW", "SB", "SC", "SD", "SE", "SH", "SI", "SJ", "SK", "SL",
+    "SM", "SN", "SO", "SR", "SS", "ST", "SV", "SX", "SY", "SZ", "TC", "TD", "TF", "TG", "TJ", "TK",
+    "TL", "TM", "TN", "TO", "TT", "TV", "TZ", "UA", "UG", "UM", "UY", "UZ", "VA", "VC", "VG", "VI",
+    "VU", "WF", "WS", "YE", "YT", "ZA", "ZM", "ZW"};
+
+// Both names of every ISO 3166-1 country, sorted by code.
+constexpr Country kIsoNames[] = {
+#include "database/iso_country_names.inc"
+};
+
+const Country* iso_country(std::string_view code) {
+  const auto by_code = [](const Country& c, std::string_view k) { return std::string_view(c.code) < k; };
+  const auto found = std::lower_bound(std::begin(kIsoNames), std::end(kIsoNames), code, by_code);
+  return found != std::end(kIsoNames) && std::string_view(found->code) == code ? found : nullptr;
 }
 
-std::vector<std::string> czech_country_names() {
-  return {"Thajsko",     "Čína",        "Dánsko",           "Japonsko",
-          "Srí Lanka",   "Írán",        "Vietnam",          "Filipíny",
-          "Spojené Státy", "Turecko",   "Tchaj-wan",        "Španělsko",
-          "Hongkong",    "Alžírsko",    "Austrálie",        "Jižní Korea",
-          "Mexiko",      "Itálie",      "Nový Zéland",      "Portoriko",
-          "Indie",       "Brazílie",    "Argentina",        "Belgie",
-          "Ruská Federace", "Venezuela", "Indonésie",       "Singapur",
-          "Jordánsko",   "Kanada",      "Malajsie",         "Saudská Arábie",
-          "Kolumbie"};
+// The names of every id, in one language: the first table's own, then the
+// standard's.
+std::vector<std::string> names(const char* Country::*name) {
+  std::vector<std::string> out;
+  out.reserve(kCountryCount);
+  for (const Country& c : kFirstTable) out.emplace_back(c.*name);
+  for (const char* code : kLaterCodes) {
+    const Country* c = iso_country(code);
+    out.emplace_back(c ? c->*name : code);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::string> english_country_names() { return names(&Country::english); }
+std::vector<std::string> czech_country_names() { return names(&Country::czech); }
+
+std::string_view country_code(int id) {
+  if (id < 0 || id >= kCountryCount) return {};
+  return id < kFirstTableCount ? kFirstTable[id].code : kLaterCodes[id - kFirstTableCount];
+}
+
+std::optional<int> country_of_code(std::string_view alpha2) {
+  for (int id = 0; id < kCountryCount; ++id) {
+    if (country_code(id) == alpha2) return id;
+  }
+  return std::nullopt;
 }
 
 std::optional<int> country_id(std::string_view text) {

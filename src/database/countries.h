@@ -7,17 +7,25 @@
 
 namespace proxanto {
 
-inline constexpr int kCountryCount = 33;
+// Every country and territory of ISO 3166-1. Ids 0-32 are the program's
+// first table; the others follow from 33 on.
+inline constexpr int kCountryCount = 249;
+inline constexpr int kFirstTableCount = 33;
 
-// The 33 country names by country id. The order is what ids in ip.ini, the
+// The country names by country id. The order is what ids in ip.ini, the
 // saved filter and the saved favourites refer to: never re-sort it.
 std::vector<std::string> english_country_names();
 std::vector<std::string> czech_country_names();
 
+// The ISO 3166-1 alpha-2 code of a country id ("TH" for 0), and the id of a
+// code; nothing for a code of no country in the table.
+std::string_view country_code(int id);
+std::optional<int> country_of_code(std::string_view alpha2);
+
 // A country id given as text (field 1 of an entry, the id part of a
 // favourite): blanks and leading zeros do not matter, and the number is read
 // from the start of the text, so "8", " 08" and "8x" are all 8. Text with no
-// leading number, or a number outside 0-32, is no country.
+// leading number, or a number outside the table, is no country.
 std::optional<int> country_id(std::string_view text);
 
 // The name of the country of an id text in `names`, or empty text when the id

@@ -2,13 +2,21 @@
 
 #include "app/form1.h"
 #include "app/text.h"
+#include "database/countries.h"
+#include "database/profile_file.h"
 
 namespace proxanto {
 
 void Form1::filter_Click() {
-  // A saved row that is no number preselects the first row.
+  // A saved row that is no number preselects the first row; the dialog
+  // settles a row that its list does not hold.
   std::int64_t row = 0;
-  if (!parse_whole_number(filtr_index, row) || row < 0 || row > 33) row = 0;
+  if (!parse_whole_number(filtr_index, row) || row < 0 || row > kCountryCount) row = 0;
+  // The dialog lists the countries of the whole database, whatever the
+  // filter. They are counted here, when asked for, so that no load (start-up
+  // above all) pays for it.
+  load_records(os_.files.read_file(ini_path, kMaxProfileBytes).value_or(std::string()),
+               std::nullopt, &country_counts);
   os_.window.show_filter(static_cast<int>(row));
 }
 

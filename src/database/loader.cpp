@@ -36,7 +36,8 @@ int entry_of(std::string_view name, bool& block_mark) {
 
 }  // namespace
 
-std::vector<ProxyRecord> load_records(std::string database, std::optional<int> filter) {
+std::vector<ProxyRecord> load_records(std::string database, std::optional<int> filter,
+                                      std::vector<int>* country_counts) {
   // One pass over the section: the first line of each key decides, as for
   // the platform's lookups, and nothing but the text is kept.
   const std::string text = profile_text(std::move(database));
@@ -72,6 +73,7 @@ std::vector<ProxyRecord> load_records(std::string database, std::optional<int> f
   const auto at = [](const std::vector<Line>& lines, int n) {
     return static_cast<std::size_t>(n) < lines.size() ? lines[static_cast<std::size_t>(n)] : Line{};
   };
+  if (country_counts) country_counts->assign(kCountryCount, 0);
   std::vector<ProxyRecord> records;
   records.reserve(static_cast<std::size_t>(std::min(count, static_cast<int>(values.size()))));
   for (int n = 0; n < count; ++n) {
@@ -87,10 +89,11 @@ std::vector<ProxyRecord> load_records(std::string database, std::optional<int> f
     ProxyRecord record{std::string(trim_blanks(value)), n};
     // An entry without an address is no proxy at all.
     if (trim_blanks(record.address()).empty()) continue;
-    if (filter) {
-      // An entry with no readable country never matches a country filter.
+    if (filter || country_counts) {
       const std::optional<int> id = country_id(record.country());
-      if (!id || *id != *filter) continue;
+      if (country_counts && id) ++(*country_counts)[static_cast<std::size_t>(*id)];
+      // An entry with no readable country never matches a country filter.
+      if (filter && (!id || *id != *filter)) continue;
     }
     records.push_back(std::move(record));
   }

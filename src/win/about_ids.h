@@ -11,5 +11,6 @@ inline constexpr int kAboutMailId = 1104;       // lblMAIL
 inline constexpr int kAboutWebId = 1105;        // lblWWW
 inline constexpr int kAboutVersionId = 1106;    // lblVerze
 inline constexpr int kAboutTitleId = 1107;      // lblTitle
+inline constexpr int kAboutDataId = 1108;       // the country data's attribution
 
 }  // namespace proxanto::win

@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "geo/country_ranges_source.h"
 #include "win/about_ids.h"
 #include "win/dialog_util.h"
 #include "win/gdi_util.h"
@@ -36,6 +37,14 @@ std::wstring replace_all(std::wstring text, std::wstring_view what, std::wstring
     text.replace(at, what.size(), with);
   }
   return text;
+}
+
+// The credit and licence that the address-to-country data asks for, with
+// the date of the data.
+std::wstring data_credit() {
+  return L"Země podle adresy IP: © NRO (nro.net),\nlicence CC BY 4.0; ip-location-db, " +
+         std::to_wstring(kCountryRangesDay) + L". " + std::to_wstring(kCountryRangesMonth) + L". " +
+         std::to_wstring(kCountryRangesYear);
 }
 
 std::wstring window_text(HWND window) {
@@ -75,6 +84,7 @@ constexpr Design kDesign[] = {
     {kAboutVersionId, L"STATIC", L"", SS_NOPREFIX, 960, 480, 600, 210, kVersionFont,
      Fit::kFromLeft},
     {kAboutTitleId, L"STATIC", L"", SS_NOPREFIX, 840, 240, 735, 270, kTitleFont, Fit::kFromLeft},
+    {kAboutDataId, L"STATIC", L"", SS_NOPREFIX, 120, 1755, 4095, 450, kVersionFont, Fit::kNone},
 };
 const FontLook kFonts[kFontCount] = {
     {L"MS Sans Serif", 8.25},
@@ -86,7 +96,8 @@ const FontLook kFonts[kFontCount] = {
 };
 const FontLook kLinkUnderlinedFont{L"MS Sans Serif", 8.25, true, false, true};
 constexpr int kClientWidthTwips = 4335;
-constexpr int kClientHeightTwips = 1695;
+// The design's 1695, and below it the two lines that credit the country data.
+constexpr int kClientHeightTwips = 2280;
 constexpr int kPixelTwips = 15;  // one pixel at 96 DPI: the width of the lines
 
 class AboutBox final : public DialogHandler {
@@ -156,6 +167,7 @@ class AboutBox final : public DialogHandler {
     set_text_sized(version, version_text, false);
     set_text_sized(links_[kMail], kMakerMail, true);
     set_text_sized(links_[kWeb], kMakerWeb, true);
+    SetWindowTextW(GetDlgItem(box, kAboutDataId), data_credit().c_str());
 
     centre(box);
   }

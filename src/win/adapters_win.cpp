@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "win/resource_ids.h"
 #include "win/win_util.h"
 
 namespace proxanto::win {
@@ -107,5 +108,14 @@ std::string Win32Process::program_folder() {
 }
 
 void Win32Process::exit_now() { ExitProcess(0); }
+
+std::string_view Win32Process::country_ranges() {
+  // A resource stays loaded, at the same place, as long as the program runs.
+  const HRSRC found = FindResourceW(module(), MAKEINTRESOURCEW(IDR_COUNTRY_RANGES), RT_RCDATA);
+  const HGLOBAL loaded = found ? LoadResource(module(), found) : nullptr;
+  const void* bytes = loaded ? LockResource(loaded) : nullptr;
+  if (!bytes) return {};
+  return {static_cast<const char*>(bytes), SizeofResource(module(), found)};
+}
 
 }  // namespace proxanto::win

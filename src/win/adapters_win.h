@@ -78,6 +78,7 @@ class Win32Process final : public ProcessPort {
   std::string program_folder() override;
   std::string program_path() override;
   [[noreturn]] void exit_now() override;
+  std::string_view country_ranges() override;
 };
 
 }  // namespace proxanto::win

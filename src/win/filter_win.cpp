@@ -2,10 +2,13 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "database/countries.h"
 #include "win/dialog_util.h"
 #include "win/filter_ids.h"
 #include "win/gdi_util.h"
@@ -28,16 +31,6 @@ const FontLook kFont{L"MS Sans Serif", 8.25};
 // The dialog that is open now: the tray menu still works while it is shown,
 // and asking for the dialog again brings this one to the front.
 HWND g_open_dialog = nullptr;
-
-std::wstring item_text(HWND list, int row) {
-  const LRESULT length = SendMessageW(list, CB_GETLBTEXTLEN, static_cast<WPARAM>(row), 0);
-  if (length == CB_ERR) return {};
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const LRESULT got = SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(row),
-                                   reinterpret_cast<LPARAM>(text.data()));
-  text.resize(got == CB_ERR ? 0 : static_cast<std::size_t>(got));
-  return text;
-}
 
 // A failure of the dialog's own work closes it (the call into the form cannot
 // throw): nothing was changed yet, so everything is left as it was.
@@ -70,7 +63,7 @@ class FilterDialog final : public DialogHandler {
     // right; the picture comes last.
     HWND label = add_control(box, kFilterLabelId, L"STATIC", L"", SS_NOPREFIX);
     HWND list = add_control(box, kFilterListId, L"COMBOBOX", L"",
-                            WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_SORT);
+                            WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST);
     HWND cancel = add_control(box, kFilterCancelId, L"BUTTON", L"", WS_TABSTOP | BS_PUSHBUTTON);
     HWND ok = add_control(box, kFilterOkId, L"BUTTON", L"", WS_TABSTOP | BS_DEFPUSHBUTTON);
     // The picture lies under the Cancel button, which overlaps its lower
@@ -150,28 +143,54 @@ class FilterDialog final : public DialogHandler {
     SendMessageW(list, CB_SETMINVISIBLE, kDroppedRows, 0);
   }
 
-  // The row without filter and one row per country in the current language;
-  // the list sorts the rows as they come, so each country's row is found
-  // again by its name.
+  // The row without filter, the countries of the first table, then the
+  // other countries that proxies of the database have, each with its number
+  // of proxies. Each part is sorted by name as the list control sorts; the
+  // list itself does not sort, so that the parts stay apart.
   void fill_list(HWND list) {
-    const LRESULT off = SendMessageW(list, CB_ADDSTRING, 0,
-                                     reinterpret_cast<LPARAM>(widen(form_.message(1)).c_str()));
-    if (off >= 0) SendMessageW(list, CB_SETITEMDATA, static_cast<WPARAM>(off), -1);
-
+    struct Row {
+      std::wstring text;
+      int country;
+    };
     const std::vector<std::string>& names = form_.LNG_INT == 0 ? form_.ARR_CS : form_.ARR_EN;
+    const std::vector<int>& counts = form_.country_counts;
+    std::vector<Row> first, later;
     for (std::size_t id = 0; id < names.size(); ++id) {
-      const std::wstring name = widen(names[id]);
-      SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-      const int rows = static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
-      for (int row = 0; row < rows; ++row) {
-        if (item_text(list, row) == name) {
-          SendMessageW(list, CB_SETITEMDATA, static_cast<WPARAM>(row), static_cast<LPARAM>(id));
-        }
+      const int count = id < counts.size() ? counts[id] : 0;
+      if (id < kFirstTableCount) {
+        first.push_back({widen(names[id]), static_cast<int>(id)});
+      } else if (count > 0) {
+        const std::string text = names[id] + " (" + std::to_string(count) + ")";
+        later.push_back({widen(text), static_cast<int>(id)});
       }
     }
+    const auto by_name = [](const Row& a, const Row& b) {
+      return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.text.c_str(), -1,
+                            b.text.c_str(), -1) == CSTR_LESS_THAN;
+    };
+    std::sort(first.begin(), first.end(), by_name);
+    std::sort(later.begin(), later.end(), by_name);
 
-    const int rows = static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
-    const int chosen = start_index_ >= 0 && start_index_ < rows ? start_index_ : 0;
+    const auto add = [list](const std::wstring& text, int country) {
+      const LRESULT row =
+          SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+      if (row >= 0) SendMessageW(list, CB_SETITEMDATA, static_cast<WPARAM>(row), country);
+    };
+    add(widen(form_.message(1)), -1);
+    for (const Row& row : first) add(row.text, row.country);
+    for (const Row& row : later) add(row.text, row.country);
+
+    // The first table's rows keep their places from one opening to the next;
+    // the later ones move with the database, so the active filter's own row
+    // is chosen there.
+    const int fixed_rows = 1 + static_cast<int>(first.size());
+    int chosen = start_index_ >= 0 && start_index_ < fixed_rows ? start_index_ : 0;
+    const std::optional<int> filter = form_.active_filter();
+    if (start_index_ >= fixed_rows && filter) {
+      for (std::size_t k = 0; k < later.size(); ++k) {
+        if (later[k].country == *filter) chosen = fixed_rows + static_cast<int>(k);
+      }
+    }
     SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(chosen), 0);
   }
 

@@ -173,6 +173,9 @@ struct TestPlatform final : InternetPort, MessageBoxPort, TrayPort, ClipboardPor
   std::string program_path() override { return folder + "\\proxanto.exe"; }
   [[noreturn]] void exit_now() override { throw ProgramExit{}; }
   std::string folder = "C:\\Program Files\\Proxanto";
+  std::string_view country_ranges() override { return ++ranges_reads, ranges; }
+  std::string ranges;  // the range table the program carries, and how often it was asked for
+  int ranges_reads = 0;
 
   double draw() override {
     ++draws;

@@ -125,7 +125,7 @@ TEST(IpMenu, AnItemPerProxyWhoseTagThePickAppliesInGroupsOfAtMost40) {
   p.form.ipnabidka();  // no proxies: a disabled placeholder
   for (const auto& list : {std::vector<ProxyRecord>(9, {"192.0.2.9:80;1", 0}),
                            {{"192.0.2.1:80;8/x", 0}, {"http://192.0.2.2:80; 08", 1},
-                            {"192.0.2.3:80;99", 2}}}) {
+                            {"192.0.2.3:80;249", 2}}}) {
     p.form.ip_list = list;
     p.form.ip_count = static_cast<int>(list.size());
     p.form.ipnabidka();

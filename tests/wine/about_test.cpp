@@ -45,18 +45,21 @@ TEST(AboutBox, LayoutFollowsTheDpi) {
   const UniqueWindow owner = make_window();
   show_about(owner.get(), [&](HWND box) {
     EXPECT_FALSE(IsWindowEnabled(owner.get())) << "modal";
-    expect_layout_follows_dpi(box, {4335, 1695},
+    expect_layout_follows_dpi(box, {4335, 2280},
                               {{kAboutCloseId, 3120, 1200, 1095, 375},
                                {kAboutCreatedById, 120, 1125, 1815, 255, Keeps::kLeftEdge},
                                {kAboutSignatureId, 240, 1320, 1695, 375, Keeps::kLeftEdge},
                                {kAboutMailId, 3600, 600, 645, 195, Keeps::kRightEdge},
                                {kAboutWebId, 3480, 840, 750, 195, Keeps::kRightEdge},
                                {kAboutVersionId, 960, 480, 600, 210, Keeps::kLeftEdge},
-                               {kAboutTitleId, 840, 240, 735, 270, Keeps::kLeftEdge}});
+                               {kAboutTitleId, 840, 240, 735, 270, Keeps::kLeftEdge},
+                               {kAboutDataId, 120, 1755, 4095, 450}});
     EXPECT_EQ((std::pair{rect_of(box).left, rect_of(box).top}), (std::pair<LONG, LONG>{40, 30}));
     // The version shown is the version record's.
     EXPECT_EQ(text_of(GetDlgItem(box, kAboutVersionId)), version_label());
     EXPECT_EQ(version_label(), L"Verze: 2.1.16");
+    EXPECT_EQ(text_of(GetDlgItem(box, kAboutDataId)),
+              L"Země podle adresy IP: © NRO (nro.net),\nlicence CC BY 4.0; ip-location-db, 17. 6. 2026");
     click(box, kAboutCloseId);
   });
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include "app/form1.h"
@@ -34,7 +36,10 @@ class FilterDialog : public ::testing::Test, RegistryPort, MessageBoxPort {
     form.ARR_EN = english_country_names();
     form.LNG_INT = 100;
     form.ini_path = os.ini_path();
-    os.ini() = testing::kWorkedExample;
+    // Two countries past the first table: Germany (82) twice, the United Kingdom (99).
+    os.ini() = "[IP]\r\ncount=4\r\n0=192.0.2.10:8080;8\r\n1=192.0.2.11:80;82\r\n"
+               "2=192.0.2.12:80;82\r\n3=192.0.2.13:80;99\r\n";
+    form.filter_Click();  // counts the countries, then opens the fake's dialog
   }
   void run(int start_index, const std::function<void(HWND)>& inspect) {
     drive_modal([&] { show_filter_dialog(owner.get(), form, start_index); }, &open_dialog, inspect);
@@ -50,8 +55,10 @@ class FilterDialog : public ::testing::Test, RegistryPort, MessageBoxPort {
 };
 
 // A dialog laid out for its DPI, and again with the icon and picture
-// made for it when the DPI changes; a start row outside the list chooses the
-// row without filter, then every country once with its id, sorted. Enter
+// made for it when the DPI changes; a start row outside the first table
+// without a filter of the later rows chooses the row without filter. The
+// first table's countries come first, sorted, then those of the database's
+// other countries with their numbers of proxies, sorted apart. Enter
 // presses OK; while the loader's message waits, the dialog neither opens
 // again nor takes OK, Cancel or closing. Escape and the close box close it.
 TEST_F(FilterDialog, LayoutFollowsTheDpi) {
@@ -65,15 +72,17 @@ TEST_F(FilterDialog, LayoutFollowsTheDpi) {
   run(34, [&](HWND dialog) {
     EXPECT_EQ((std::pair{on_list(dialog, CB_GETCURSEL), on_list(dialog, CB_GETITEMDATA, 0)}),
               (std::pair<LRESULT, LRESULT>{0, -1}));
-    ASSERT_EQ(on_list(dialog, CB_GETCOUNT), 34);
-    std::vector<std::wstring> names;
-    for (WPARAM row = 1; row < 34; ++row) {
-      wchar_t name[64] = {};
-      on_list(dialog, CB_GETLBTEXT, row, reinterpret_cast<LPARAM>(name));
-      EXPECT_EQ(narrow(name), form.ARR_EN.at(static_cast<std::size_t>(on_list(dialog, CB_GETITEMDATA, row))));
-      names.push_back(name);
+    ASSERT_EQ(on_list(dialog, CB_GETCOUNT), 36);
+    std::vector<std::wstring> first, later;
+    for (WPARAM row = 1; row < 36; ++row) {
+      wchar_t text[64] = {};
+      on_list(dialog, CB_GETLBTEXT, row, reinterpret_cast<LPARAM>(text));
+      const std::string name = form.ARR_EN.at(static_cast<std::size_t>(on_list(dialog, CB_GETITEMDATA, row)));
+      EXPECT_EQ(narrow(text), row < 34 ? name : name + (row == 34 ? " (2)" : " (1)"));
+      (row < 34 ? first : later).push_back(text);
     }
-    EXPECT_TRUE(std::is_sorted(names.begin(), names.end(), [](const auto& a, const auto& b) {
+    EXPECT_EQ(later, (std::vector<std::wstring>{L"Germany (2)", L"United Kingdom (1)"}));
+    EXPECT_TRUE(std::is_sorted(first.begin(), first.end(), [](const auto& a, const auto& b) {
       return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) == CSTR_LESS_THAN;
     }));
 
@@ -96,6 +105,14 @@ TEST_F(FilterDialog, LayoutFollowsTheDpi) {
     press_key(dialog, VK_RETURN);
   });
   EXPECT_EQ(boxes, 1) << "Enter did not press OK, or OK ran twice";
+  // A later row's place moves with the database: the active filter's row is chosen.
+  form.filtr_id = "99";
+  for (const auto& [start, chosen] : {std::pair{40, 35}, {5, 5}}) {
+    run(start, [chosen = chosen](HWND dialog) {
+      EXPECT_EQ(on_list(dialog, CB_GETCURSEL), chosen);
+      press_key(dialog, VK_ESCAPE);
+    });
+  }
   run(0, [](HWND dialog) { press_key(dialog, VK_ESCAPE); });
   run(0, [](HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); });
 }
