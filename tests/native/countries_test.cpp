@@ -158,7 +158,7 @@ TEST_F(NewCountries, AreNamedEverywhereAndFilterAcrossARestart) {
   form.lngLIST_Click(0);
   form.favadd_Click();
   form.favIPsmenu_Click(0);
-  EXPECT_EQ(menu({}, "favIPs") + " " + os.reg(RegRoot::LocalMachine, form.Hkey + "\\Favorites", "0"),
+  EXPECT_EQ(menu({}, "favIPs") + " " + os.reg(RegRoot::CurrentUser, form.Hkey + "\\Favorites", "0"),
             "192.0.2.1:80 (Německo) 192.0.2.1:80/82");
   EXPECT_EQ(shown(), "192.0.2.1:80 on; inet on 192.0.2.1:80; popup 192.0.2.1:80|Německo; tip "
                      "Proxanto\r\n192.0.2.1:80\r\nNěmecko");
