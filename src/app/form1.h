@@ -208,6 +208,9 @@ class Form1 {
   void show_probe(MenuItem& item, const ProxyRecord& record);
   void add_tray_icon();
   void clear_ip_menu();
+  // The entries of ip.ini, blocked ones aside, that hold this address,
+  // whatever their country (as of the last load when no filter is active).
+  std::vector<int> database_entries(std::string_view address);
   std::optional<int> active_filter() const;
 
   Platform& os_;
@@ -230,6 +233,8 @@ class Form1 {
   std::optional<CheckRun> probe_;  // the probe of the proxy in use
   int check_runs_ = 0;
   std::int16_t ip_menu_lng_ = 0;  // the language of the IP menu's country names
+  std::string country_id_;  // the country id of the proxy in use, as text
+  bool listed_ = false;     // the proxy in use has an entry in ip.ini for Block to mark
 };
 
 // The proxies a database yields: its entries that are there, not blocked

@@ -46,16 +46,18 @@ void Form1::lngLIST_Click(int index) {
   if (index != 0 && index != 1) return;
   for (MenuItem& language : menu("lang").children) language.checked = language.index == index;
   LNG_INT = static_cast<std::int16_t>(index * 100);
-  const bool stopped = anonymity_stopped();
-  load_lang(!stopped);
+  // Before any proxy was applied (an empty database, its download under
+  // way) there is none to show either: the stopped state is in force.
+  const bool in_use = !anonymity_stopped() && !current_ip.empty();
+  load_lang(in_use);
   save_setting("lang", std::to_string(index));
   os_.popup.place();
   // The announcement tells the state in force, in the new language; the
   // system proxy is not touched.
-  if (stopped) {
-    announce_stopped();
-  } else {
+  if (in_use) {
     zpravicky();
+  } else {
+    announce_stopped();
   }
 }
 

@@ -62,15 +62,19 @@ TEST_F(Running, StopAndRestoreSaySoEverywhereAndContinueResumesTheSameProxyEvery
             "Blokovat tuto IP adresu (off) | Pokračovat v anonymizaci");
 }
 
-// Before any proxy was applied from the list, copy and favourites have
-// nothing to store, continue nothing to resume and a failed update nothing
-// to go back to: anonymity stays stopped.
+// Before any proxy was applied, copy and favourites have nothing to store,
+// a language switch shows the stopped state, continue has nothing to resume
+// and a failed update nothing to go back to: anonymity stays stopped.
 TEST(NothingAppliedYet, CopyAndAddDoNothingContinueAndAFailedUpdateStayStopped) {
   Program p;
   p.prepare();
   p.form.cop_Click();
   p.form.favadd_Click();
   EXPECT_TRUE(p.os.boxes.empty() && p.os.registry.values.empty());
+  p.form.lngLIST_Click(1);
+  EXPECT_EQ(p.menu({"ACTIVE_IP", "cop", "st"}) + " " + p.os.popup_lines,
+            "No IP Address (off) | Copy IP Address to clipboard (off) | Continue with anonymity "
+            "Anonymity|was canceled");
   p.form.obnovit_Click();
   p.form.st_Click();
   p.form.updater(0);
