@@ -12,6 +12,7 @@ void Form1::apply_proxy(const std::string& address) {
   SetRegDword(os_.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable", 1);
   SetProxy(true, address);
   zpravicky();
+  schedule_rotation();
   if (menu("working").checked) {
     if (probe_) os_.checker.cancel(probe_->id);
     probe_ = CheckRun{++check_runs_, {address}, 0, 0};
