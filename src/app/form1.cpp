@@ -23,6 +23,7 @@ void Form1::Form_Load() {
   Hkey = "Software\\Marvedo\\Quillet";
   adopt_virtual_store();
   menu("working").checked = setting("only_working") == "1";
+  rotate_minutes_ = rotation_minutes(setting("rotate_minutes"));
   // The update may come from another server, set in the program's key.
   if (std::string url = setting("update_url"); !url.empty()) {
     update_url = std::move(url);
@@ -108,6 +109,7 @@ void Form1::menu_click(const std::string& name, int index) {
       {"nabIP", &Form1::nabIP_Click},
       {"lngLIST", &Form1::lngLIST_Click},
       {"favIPsmenu", &Form1::favIPsmenu_Click},
+      {"rotateLIST", &Form1::rotateLIST_Click},
   };
   if (!loads_allowed() && (name == "block" || name == "filter" || name == "upd")) return;
   for (const auto& item : kItems) {

@@ -92,6 +92,10 @@ class Form1 {
   void st_Click();
   void chPROX_Click();
   void ipnabidka();
+  // The schedule: "Change every" chooses the interval (item 0 never), and
+  // each tick of Rotate changes the proxy as CTRL+Q does.
+  void rotateLIST_Click(int index);
+  void rotate_Timer();
 
   // Tray icon, menu and popup.
   void tray();
@@ -220,6 +224,13 @@ class Form1 {
   void show_probe(MenuItem& item, const ProxyRecord& record);
   void add_tray_icon();
   void clear_ip_menu();
+  // The entries of ip.ini, blocked ones aside, that hold this address,
+  // whatever their country (as of the last load when no filter is active).
+  std::vector<int> database_entries(std::string_view address);
+  // Runs Rotate while a proxy is in use and a schedule is chosen, from now.
+  void schedule_rotation();
+  // The captions and the check mark of "Change every".
+  void show_rotation();
 
   Platform& os_;
   std::u16string proxy_server_;  // the server text option 75 points into
@@ -243,6 +254,9 @@ class Form1 {
   std::int16_t ip_menu_lng_ = 0;  // the language of the IP menu's country names
   std::optional<CountryRanges> country_ranges_;  // once read
   bool country_ranges_read_ = false;            // read, or found missing or damaged
+  std::string country_id_;  // the country id of the proxy in use, as text
+  bool listed_ = false;     // the proxy in use has an entry in ip.ini for Block to mark
+  int rotate_minutes_ = 0;  // the schedule's interval; 0 is never
 };
 
 // The proxies a database yields: its entries that are there, not blocked
@@ -252,6 +266,10 @@ class Form1 {
 // those entries, the filter aside.
 std::vector<ProxyRecord> load_records(std::string database, std::optional<int> filter,
                                       std::vector<int>* country_counts = nullptr);
+
+// The schedule's interval in minutes from its saved text: a whole number
+// from 1 to 1,440, or 0 (never) for anything else.
+int rotation_minutes(std::string_view text);
 
 // The path unchanged when it ends in a backslash, otherwise with one added.
 std::string AddBackslash(const std::string& path);

@@ -60,6 +60,16 @@ MenuItem design_tray_menu() {
   c.push_back(entry("ACTIVE_IP", "ACTIVE_IP", false));
   c.push_back(entry("mnubar3", "-"));
   c.push_back(entry("chPROX", "chPROX"));
+  // "Change every": never, 5, 10, 30, 60 minutes, and a value set by hand,
+  // shown only when it is none of these.
+  MenuItem rotate = submenu("rotate", "rotate", entry("rotateLIST", "rotateLIST"));
+  for (int i = 1; i <= 5; ++i) {
+    rotate.children.push_back(entry("rotateLIST", "rotateLIST"));
+    rotate.children.back().index = i;
+  }
+  rotate.children.front().checked = true;
+  rotate.children.back().visible = false;
+  c.push_back(std::move(rotate));
   c.push_back(submenu("ipadd", "ipadd", entry("nabIP", "nabIP")));
   c.push_back(submenu("favIPs", "favIPs", entry("favIPsmenu", "favIPsmenu")));
   c.push_back(entry("mnubar1", "-"));

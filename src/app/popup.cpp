@@ -33,7 +33,7 @@ void Form1::t_Timer() {
 
 void Form1::set_proxy_items(bool in_use) {
   menu("cop").enabled = in_use;
-  menu("block").enabled = in_use && loads_allowed();
+  menu("block").enabled = in_use && loads_allowed() && listed_;
 }
 
 void Form1::zpravicky() {

@@ -170,13 +170,18 @@ class PopupPort {
 
 // Timer1 polls the hot keys, t closes the popup, TrayRetry adds the tray
 // icon again while the shell is not ready to take it, UpdateDeadline ends an
-// update that has not finished after 60 s.
-enum class TimerId : unsigned { Timer1 = 1, t = 2, TrayRetry = 3, UpdateDeadline = 4 };
+// update that has not finished after 60 s, Rotate changes the proxy on the
+// user's schedule.
+enum class TimerId : unsigned { Timer1 = 1, t = 2, TrayRetry = 3, UpdateDeadline = 4, Rotate = 5 };
 
 class TimerPort {
  public:
   virtual ~TimerPort() = default;
+  // Starts or stops a timer of fixed interval; stops any timer.
   virtual void set_enabled(TimerId id, bool enabled) = 0;
+  // Starts a timer whose interval Form1 chooses (Rotate), in milliseconds,
+  // anew: its next tick comes one whole interval from now.
+  virtual void restart(TimerId id, std::uint32_t interval_ms) = 0;
 };
 
 class KeyboardPort {

@@ -136,7 +136,7 @@ void Form1::hold_loads(bool hold) {
   loads_held_ += hold ? 1 : -1;
   menu("filter").enabled = loads_allowed();
   menu("upd").enabled = loads_allowed();
-  menu("block").enabled = loads_allowed() && menu("cop").enabled;
+  set_proxy_items(menu("cop").enabled);
 }
 
 void Form1::empty_result(int par) {
@@ -170,14 +170,34 @@ void Form1::empty_result(int par) {
   }
 }
 
+std::vector<int> Form1::database_entries(std::string_view address) {
+  std::vector<int> entries;
+  address = trim_blanks(address);
+  if (address.empty()) return entries;
+  // Without a filter the loaded list holds every entry that is not blocked.
+  // With one, a favourite may be an entry of a country it leaves out: the
+  // file is read whole.
+  const bool filtered = active_filter().has_value();
+  const std::vector<ProxyRecord> whole =
+      filtered ? load_records(os_.files.read_file(ini_path, kMaxProfileBytes).value_or(""),
+                              std::nullopt)
+               : std::vector<ProxyRecord>();
+  for (const ProxyRecord& record : filtered ? whole : ip_list) {
+    if (trim_blanks(record.address()) == address) entries.push_back(record.entry);
+  }
+  return entries;
+}
+
 void Form1::block_Click() {
-  std::int64_t position = -1;
-  // Nothing to mark while no proxy from the list is in use: writing a key
-  // without an entry number would only litter the database.
-  if (parse_whole_number(current_key, position) && position >= 0 && position < ip_count) {
-    const ProxyRecord& record = ip_list[static_cast<std::size_t>(position)];
-    write_profile_string(os_.files, ini_path, kSection, std::to_string(record.entry) + "_block",
-                         "1");
+  // The mark goes to the proxy in use, found by its address: after a pick
+  // from the favourites no list position names it. Every entry with that
+  // address is marked, so that it does not come back under another number.
+  const std::vector<int> entries = database_entries(current_ip);
+  // A proxy that ip.ini does not hold has nothing to mark; reloading would
+  // only replace it with another one.
+  if (entries.empty()) return;
+  for (const int entry : entries) {
+    write_profile_string(os_.files, ini_path, kSection, std::to_string(entry) + "_block", "1");
   }
   nacti_ip(0);
 }

@@ -45,8 +45,9 @@ void Form1::oblibene_ip() {
 }
 
 void Form1::favadd_Click() {
-  // Nothing to store while no proxy from the list is known.
-  if (current_index < 0 || current_index >= ip_count) return;
+  // The proxy in use, also one applied from the favourites; nothing before
+  // any proxy was applied.
+  if (current_ip.empty()) return;
   // The new entry goes to the first free number from the count on: a count
   // that was damaged or lowered by hand must never make an add overwrite a
   // favourite that is stored.
@@ -55,9 +56,7 @@ void Form1::favadd_Click() {
     ++entry;
   }
   if (entry >= kMaxFavorites) return;
-  const ProxyRecord& record = ip_list[static_cast<std::size_t>(current_index)];
-  const std::string favourite =
-      std::string(record.address()) + "/" + country_tag(record.country());
+  const std::string favourite = current_ip + "/" + country_tag(country_id_);
   if (save_setting("count", std::to_string(entry + 1), kFavorites)) {
     save_setting(std::to_string(entry), favourite, kFavorites);
   }
@@ -73,7 +72,10 @@ void Form1::favIPsmenu_Click(int index) {
   os_.popup.place();
   country_cs = country_name(ARR_CS, country);
   country_en = country_name(ARR_EN, country);
+  country_id_ = country;
   current_ip = address;
+  // Block can mark it only where ip.ini holds it, in any country.
+  listed_ = !database_entries(address).empty();
   apply_proxy(address);
 }
 

@@ -46,6 +46,11 @@
   X(139, "neodpovídá") \
   X(140, "chybná odpověď") \
   X(141, "Nastavení se nepodařilo uložit !") \
+  X(143, "Měnit každých") \
+  X(144, "Nikdy") \
+  X(145, "%1 minut") \
+  X(146, "%1 minuty") \
+  X(147, "%1 minuta") \
   X(201, "- Off -") \
   X(202, "Ok") \
   X(203, "Cancel") \
@@ -86,4 +91,9 @@
   X(238, "refused") \
   X(239, "timed out") \
   X(240, "wrong answer") \
-  X(241, "The setting could not be saved !")
+  X(241, "The setting could not be saved !") \
+  X(243, "Change every") \
+  X(244, "Never") \
+  X(245, "%1 minutes") \
+  X(246, "%1 minutes") \
+  X(247, "%1 minute")

@@ -12,6 +12,7 @@ void Form1::apply_proxy(const std::string& address) {
   SetRegDword(os_.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable", 1);
   SetProxy(true, address);
   zpravicky();
+  schedule_rotation();
   if (menu("working").checked) {
     if (probe_) os_.checker.cancel(probe_->id);
     probe_ = CheckRun{++check_runs_, {address}, 0, 0};
@@ -47,6 +48,8 @@ void Form1::proxy() {
   current_index = index;
   country_cs = country_name(ARR_CS, record.country());
   country_en = country_name(ARR_EN, record.country());
+  country_id_ = record.country();
+  listed_ = true;
   current_key = std::to_string(current_index);
   apply_proxy(current_ip);
 }
@@ -67,6 +70,8 @@ void Form1::nabIP_Click(int Index) {
   os_.popup.place();
   country_cs = country_name(ARR_CS, t2);
   country_en = country_name(ARR_EN, t2);
+  country_id_ = t2;
+  listed_ = true;
   current_ip = t1;
   current_key = t0;
   current_index = static_cast<std::int32_t>(leading_int(t0));

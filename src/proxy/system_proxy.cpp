@@ -30,6 +30,7 @@ void Form1::stop_proxy() {
   switch_to_direct(os_.registry);
   SetProxy(false, "");
   announce_stopped();
+  schedule_rotation();
 }
 
 void Form1::announce_stopped() {
@@ -53,6 +54,7 @@ void Form1::obnovit_Click() {
   os_.popup.fade_in();
   os_.popup.repaint();
   zprava(message(22), message(23));
+  schedule_rotation();
 }
 
 }  // namespace proxanto

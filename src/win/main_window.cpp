@@ -151,6 +151,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
       if (wparam == static_cast<WPARAM>(TimerId::t)) form_->t_Timer();
       if (wparam == static_cast<WPARAM>(TimerId::TrayRetry)) form_->tray_retry_Timer();
       if (wparam == static_cast<WPARAM>(TimerId::UpdateDeadline)) form_->update_deadline_Timer();
+      if (wparam == static_cast<WPARAM>(TimerId::Rotate)) form_->rotate_Timer();
       return 0;
     case kProbeDoneMessage: {
       const std::unique_ptr<ProbeBatch> batch(reinterpret_cast<ProbeBatch*>(lparam));
@@ -242,6 +243,11 @@ void MainWindow::set_enabled(TimerId id, bool enabled) {
   } else {
     KillTimer(hwnd(), timer);
   }
+}
+
+void MainWindow::restart(TimerId id, std::uint32_t interval_ms) {
+  // SetTimer on a running timer replaces it: the count starts again.
+  SetTimer(hwnd(), static_cast<UINT_PTR>(id), interval_ms, nullptr);
 }
 
 }  // namespace proxanto::win

@@ -31,6 +31,7 @@ class MainWindow final : public MainWindowPort, public TimerPort {
   void show_about() override;
   void show_filter(int start_index) override;
   void set_enabled(TimerId id, bool enabled) override;
+  void restart(TimerId id, std::uint32_t interval_ms) override;
 
  private:
   static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);

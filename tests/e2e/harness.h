@@ -34,9 +34,9 @@ inline const std::string kOwnKey = "Software\\Marvedo\\Quillet";
 inline const std::string kNoUpdateServer = "http://127.0.0.1:1/update/ip.ini";
 // Positions in the tray menu for the keyboard: separators are skipped, the
 // disabled first item is not.
-inline constexpr int kChangeProxy = 2, kChangeIp = 3, kCopy = 6, kBlock = 7, kCheck = 9,
-                     kOnlyWorking = 10, kStop = 13, kRestore = 14, kAbout = 15, kUpdate = 16,
-                     kExit = 17;
+inline constexpr int kChangeProxy = 2, kChangeIp = 4, kCopy = 7, kBlock = 8, kCheck = 10,
+                     kOnlyWorking = 11, kStop = 14, kRestore = 15, kAbout = 16, kUpdate = 17,
+                     kExit = 18;
 
 // Polls until the condition holds or the time is up.
 inline bool wait_for(const std::function<bool()>& condition,

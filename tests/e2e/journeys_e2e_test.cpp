@@ -142,6 +142,17 @@ TEST_F(ProgramTest, DuringAStalledDownloadTheMenuOpensAndSessionEndEndsTheProgra
   EXPECT_EQ(run.read_file("ip.ini"), test_data::kWorkedExample);
 }
 
+// Set by hand to one minute, the schedule changes the proxy and announces it
+// (the draw may take the same proxy again: the popup tells that it ran).
+TEST_F(ProgramTest, TheScheduleSetByHandChangesTheProxyByItself) {
+  SetRegString(registry, RegRoot::CurrentUser, kOwnKey, "rotate_minutes", "1");
+  start_running(run);
+  std::string shown;
+  ASSERT_TRUE(wait_for([&] { return (shown = run.popup_lines()).size() > 1 && shown[0] != '|'; },
+                       80s));
+  EXPECT_EQ(proxy(), shown.substr(0, shown.find('|')) + " on");
+}
+
 std::string record() { return reg(RegRoot::CurrentUser, kRecordKey, kRecordValue); }
 
 // A second start shows the running program's proxy and ends, touching

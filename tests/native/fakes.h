@@ -155,7 +155,12 @@ struct TestPlatform final : InternetPort, MessageBoxPort, TrayPort, ClipboardPor
   std::string popup_lines;  // the two lines, joined by "|"
 
   void set_enabled(TimerId id, bool enabled) override { timers[int(id)] = enabled; }
-  bool timers[5] = {};  // by the number of each TimerId
+  void restart(TimerId id, std::uint32_t ms) override {
+    restarts.push_back(ms);
+    timers[int(id)] = true;
+  }
+  std::map<int, bool> timers;           // by the number of each TimerId
+  std::vector<std::uint32_t> restarts;  // the interval of each start anew
 
   std::int16_t key_state(int vk) override {
     return static_cast<std::int16_t>((held.count(vk) ? 0x8000 : 0) | (toggled.count(vk) ? 1 : 0));

@@ -68,7 +68,8 @@ TEST_F(Loader, BlockMarksTheEntryNumberOfTheProxyInUseAndReloads) {
   prepare();
   os.ini() = kWorkedExample;
   form.filtr_id = "8";
-  form.block_Click();  // no proxy from the list in use yet: a reload alone
+  form.block_Click();  // no proxy in use yet: nothing marked, nothing loaded
+  form.nacti_ip(0);
   form.nabIP_Click(1);
   os.files.fail_writes = true;
   form.block_Click();
@@ -128,9 +129,8 @@ class Favourites : public FormTest {
   }
 };
 
-// Applying a favourite keeps the list position: adding stores the proxy
-// last applied from the list, the count first.
-TEST_F(Favourites, AddStoresTheProxyLastAppliedFromTheList) {
+// Adding stores the proxy in use, the count first, a favourite too.
+TEST_F(Favourites, AddStoresTheProxyInUse) {
   os.randoms = {0.6};  // position 2: 192.0.2.200:8000, Russia
   form.proxy();
   form.menu_click("favadd", 0);
@@ -144,7 +144,29 @@ TEST_F(Favourites, AddStoresTheProxyLastAppliedFromTheList) {
                      "Proxanto\r\n10.0.0.1:8080\r\nJaponsko");
   form.favadd_Click();
   EXPECT_EQ(stored(), "0=192.0.2.200:8000/24 1=192.0.2.200:8000/24 2=10.0.0.1:8080/3 "
-                      "3=192.0.2.200:8000/24 count=4 ");
+                      "3=10.0.0.1:8080/3 count=4 ");
+}
+
+// Entry 0 in use, Block after a favourite marks that favourite's entries,
+// found by address: entry 5; then, with the filter on Russia, entries 2 and 4
+// of an address listed twice. One that ip.ini lacks leaves Block disabled.
+TEST_F(Favourites, BlockMarksTheEntriesOfTheFavouriteInUse) {
+  const std::string ini = kWorkedExample + "4=203.0.113.25:80 ;3\r\n";
+  os.ini() = ini;
+  store({{"count", "3"}, {"0", "198.51.100.33:8080/8"}, {"1", "203.0.113.25:80/8"},
+         {"2", "10.0.0.1:8080/3"}});
+  form.oblibene_ip();
+  std::string marks;
+  for (const auto& [favourite, after, mark] :
+       {std::tuple{0, "on 192.0.2.10:8080 on", "5_block=1\r\n"},
+        {1, "on 192.0.2.200:8000 on", "2_block=1\r\n4_block=1\r\n"},
+        {2, "off 10.0.0.1:8080 on", ""}}) {
+    if (favourite == 1) form.filter_chosen(24, 25);  // entry 3 alone loads
+    form.favIPsmenu_Click(favourite);
+    const std::string block = form.menu("block").enabled ? "on " : "off ";
+    form.block_Click();
+    EXPECT_EQ(block + os.proxy() + "\n" + os.ini(), after + ("\n" + ini + (marks += mark)));
+  }
 }
 
 TEST_F(Favourites, SlashesDamagedCountsGapsOrGarbageNeitherLoseNorBreakOne) {
@@ -154,7 +176,7 @@ TEST_F(Favourites, SlashesDamagedCountsGapsOrGarbageNeitherLoseNorBreakOne) {
   form.favIPsmenu_Click(0);
   EXPECT_EQ(os.proxy() + " " + form.country_en, "http://192.0.2.1:80 on United States");
   form.favadd_Click();
-  EXPECT_EQ(stored(), "0=http://192.0.2.1:80/8 1=192.0.2.2:80/1 2=192.0.2.10:8080/8 count=3 ");
+  EXPECT_EQ(stored(), "0=http://192.0.2.1:80/8 1=192.0.2.2:80/1 2=http://192.0.2.1:80/8 count=3 ");
   store({{"0", "192.0.2.1:80/249"}, {"1", ""}, {"2", "192.0.2.3:80"}});
   form.oblibene_ip();
   EXPECT_EQ(menu({}, "favIPs"), "192.0.2.1:80 | - | 192.0.2.3:80");

@@ -62,15 +62,19 @@ TEST_F(Running, StopAndRestoreSaySoEverywhereAndContinueResumesTheSameProxyEvery
             "Blokovat tuto IP adresu (off) | Pokračovat v anonymizaci");
 }
 
-// Before any proxy was applied from the list, copy and favourites have
-// nothing to store, continue nothing to resume and a failed update nothing
-// to go back to: anonymity stays stopped.
+// Before any proxy was applied, copy and favourites have nothing to store,
+// a language switch shows the stopped state, continue has nothing to resume
+// and a failed update nothing to go back to: anonymity stays stopped.
 TEST(NothingAppliedYet, CopyAndAddDoNothingContinueAndAFailedUpdateStayStopped) {
   Program p;
   p.prepare();
   p.form.cop_Click();
   p.form.favadd_Click();
   EXPECT_TRUE(p.os.boxes.empty() && p.os.registry.values.empty());
+  p.form.lngLIST_Click(1);
+  EXPECT_EQ(p.menu({"ACTIVE_IP", "cop", "st"}) + " " + p.os.popup_lines,
+            "No IP Address (off) | Copy IP Address to clipboard (off) | Continue with anonymity "
+            "Anonymity|was canceled");
   p.form.obnovit_Click();
   p.form.st_Click();
   p.form.updater(0);
@@ -187,6 +191,49 @@ TEST_F(Running, ChoosingALanguageSavesItRewritesTheCaptionsAndAnnounces) {
   EXPECT_EQ(menu({"ACTIVE_IP", "cop", "block", "st"}),
             "No IP Address (off) | Copy IP Address to clipboard (off) | Block this IP Address "
             "(off) | Continue with anonymity");
+}
+
+// "Change every" as shown, "-" for each unchecked item, and its timer.
+std::string rotation(Program& p) {
+  std::string text;
+  for (const MenuItem& m : p.form.menu("rotate").children) {
+    if (m.visible) text += (m.checked ? m.caption : "-") + " ";
+  }
+  const bool on = p.os.timers[int(TimerId::Rotate)];
+  return text + (on ? "every " + std::to_string(p.os.restarts.back() / 60000) : "off");
+}
+
+// 1 to 1,440 minutes, saved by hand, run from the start, shown as a sixth
+// item; anything else is never. A tick changes the proxy as CTRL+Q does; a
+// change by hand starts the interval anew, a language switch does not; stop
+// and restore end the schedule, continue starts it again.
+TEST(Schedule, RunsFromTheStartChangesTheProxyAndRestartsWithEachChange) {
+  for (const auto& [text, minutes] :
+       {std::pair{" 1 ", 1}, {"1440", 1440}, {"1441", 0}, {"5x", 0}}) {
+    EXPECT_EQ(rotation_minutes(text), minutes) << text;
+  }
+  Program p;
+  p.os.save("rotate_minutes", "3");
+  ASSERT_FALSE(p.start());
+  const std::tuple<const char*, int, double, const char*> steps[] = {
+      // the item (or a tick) and its index, the draw; the proxy, the schedule, its starts
+      {"", 0, 0, "192.0.2.10:8080 on - - - - - 3 minuty every 3 #1"},
+      {"tick", 0, 0.9, "198.51.100.33:8080 on - - - - - 3 minuty every 3 #2"},
+      {"rotateLIST", 1, 0, "198.51.100.33:8080 on - 5 minut - - - every 5 #3"},
+      {"chPROX", 0, 0, "192.0.2.10:8080 on - 5 minut - - - every 5 #4"},
+      {"lngLIST", 1, 0, "192.0.2.10:8080 on - 5 minutes - - - every 5 #4"},
+      {"st", 0, 0, "- off - 5 minutes - - - off #4"},
+      {"tick", 0, 0.9, "- off - 5 minutes - - - off #4"},  // on its way before the stop
+      {"st", 0, 0, "192.0.2.10:8080 on - 5 minutes - - - every 5 #5"},
+      {"obnovit", 0, 0, "- off - 5 minutes - - - off #5"},
+      {"rotateLIST", 0, 0, "- off Never - - - - off #5"}};
+  for (const auto& [item, index, r, after] : steps) {
+    p.os.randoms = {r};
+    std::string(item) == "tick" ? p.form.rotate_Timer() : p.form.menu_click(item, index);
+    EXPECT_EQ(p.os.proxy() + " " + rotation(p) + " #" + std::to_string(p.os.restarts.size()),
+              after);
+  }
+  EXPECT_EQ(p.os.reg(RegRoot::CurrentUser, p.form.Hkey, "rotate_minutes"), "0");
 }
 
 }  // namespace

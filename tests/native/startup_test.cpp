@@ -34,7 +34,8 @@ TEST(StartUp, SavedFilterIsTakenOnlyAsAPairAndRestrictsTheFirstLoad) {
 // message numbers.)
 TEST(StartUp, EndsWithAProxyInUseAnnouncedInTheSavedLanguage) {
   const std::string english =
-      "IP: 192.0.2.10:8080 (United States) (off) | - | Change proxy | Change IP Address | "
+      "IP: 192.0.2.10:8080 (United States) (off) | - | Change proxy | Change every | "
+      "Change IP Address | "
       "Favorites IP Address | - | Add to favorites | Copy IP Address to clipboard | Block this "
       "IP Address | - | Countries Filter | Check proxies | Only working proxies | Language | "
       "Hotkeys | - | Stop anonymity | Default settings | About | Update | - | Exit";

@@ -90,9 +90,9 @@ TEST(TrayMenuRendering, FollowsTheModelAndGroupsLongProxyLists) {
   std::vector<std::pair<std::string, int>> commands;
   UniqueMenu menu = build_popup_menu(root, commands);
   EXPECT_EQ(rendered(menu.get(), commands), model);
-  EXPECT_EQ(rendered(GetSubMenu(menu.get(), 13), commands),
+  EXPECT_EQ(rendered(GetSubMenu(menu.get(), 14), commands),
             "Čeština =lngLIST English (on) =lngLIST ");
-  EXPECT_EQ(rendered(GetSubMenu(menu.get(), 3), commands),
+  EXPECT_EQ(rendered(GetSubMenu(menu.get(), 4), commands),
             "1 \u2013 1600 > 1601 \u2013 3200 > 3201 \u2013 4800 > 4801 \u2013 6400 > "
             "6401 \u2013 8000 > 8001 \u2013 9600 > 9601 \u2013 10000 > ");
   int reachable = 0;
