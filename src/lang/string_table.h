@@ -46,6 +46,7 @@
   X(139, "neodpovídá") \
   X(140, "chybná odpověď") \
   X(141, "Nastavení se nepodařilo uložit !") \
+  X(185, "Proxanto již běží v jiné vaší relaci (například na vzdálené ploše). Jeho proxy platí i zde.") \
   X(201, "- Off -") \
   X(202, "Ok") \
   X(203, "Cancel") \
@@ -86,4 +87,5 @@
   X(238, "refused") \
   X(239, "timed out") \
   X(240, "wrong answer") \
-  X(241, "The setting could not be saved !")
+  X(241, "The setting could not be saved !") \
+  X(285, "Proxanto is already running in another of your sessions (a remote desktop, for example). Its proxy is in force here too.")
