@@ -19,7 +19,7 @@ Form1::Form1(Platform& platform) : os_(platform) {}
 
 void Form1::Form_Load() {
   // A run that ended without the exit sequence may have left its proxy set.
-  recover_after_unclean_end(os_.registry);
+  recover_after_unclean_end(os_.registry, os_.internet);
   Hkey = "Software\\Marvedo\\Quillet";
   adopt_virtual_store();
   menu("working").checked = setting("only_working") == "1";
@@ -59,7 +59,8 @@ void Form1::Form_Load() {
 void Form1::Form_Unload() { konec(); }
 
 void Form1::konec() {
-  switch_to_direct(os_.registry);
+  // Running clients are told too, so none keeps the proxy after the program.
+  go_direct();
   if (tray_added_) os_.tray.notify(kNimDelete, nid);
   os_.process.exit_now();
   std::abort();  // exit_now never returns; the compiler cannot see that through the port

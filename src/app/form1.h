@@ -13,6 +13,7 @@
 #include "app/menu.h"
 #include "app/ports.h"
 #include "geo/country_ranges.h"
+#include "proxy/recovery.h"
 
 namespace proxanto {
 
@@ -55,7 +56,7 @@ class Form1 {
   std::vector<std::string> ARR_EN;
 
   // Application state.
-  PerConnOption proxy_options[3];
+  PerConnOption proxy_options[4];  // flags, server, then bypass and script when sent
   PerConnOptionList proxy_option_list;
   std::vector<ProxyRecord> ip_list;
   int ip_count = 0;
@@ -203,6 +204,11 @@ class Form1 {
   // into the user's key, where this version keeps them.
   void adopt_virtual_store();
   void apply_proxy(const std::string& address);
+  // The user's own settings of the default connection, read once, before
+  // this run changes them; every way out gives them back.
+  const std::optional<ConnectionSettings>& user_connection();
+  // Back to a direct connection in the registry and WinINet alike.
+  void go_direct();
   // Places the popup, fades it in and shows the two lines.
   void announce(const std::string& txt, const std::string& txt2);
   // Applies the proxy in use again, in the registry and WinINet alike.
@@ -233,7 +239,12 @@ class Form1 {
   void show_rotation();
 
   Platform& os_;
-  std::u16string proxy_server_;  // the server text option 75 points into
+  ConnectionChange connection_;  // the texts option 75 points into
+  std::optional<ConnectionSettings> user_connection_;
+  bool user_connection_read_ = false;
+  // The bypass list in force is the program's own: SetProxy sends it with a
+  // proxy and removes it on the way back.
+  bool local_bypass_ = false;
   bool clearing_filter_ = false; // inside the reload after an empty filtered result
   bool tray_added_ = false;    // the icon belongs in the tray from start-up on
   bool tray_retrying_ = false;  // the shell refused it; the retry timer runs
@@ -270,6 +281,14 @@ std::vector<ProxyRecord> load_records(std::string database, std::optional<int> f
 // The schedule's interval in minutes from its saved text: a whole number
 // from 1 to 1,440, or 0 (never) for anything else.
 int rotation_minutes(std::string_view text);
+
+// A setting of the program's key `key`: the user's value, or else the
+// machine's.
+std::string read_setting(RegistryPort& registry, const std::string& key, const std::string& name);
+
+// Message n in the language the user saved, for a start that ends before
+// its main form exists.
+std::string message_in_saved_language(RegistryPort& registry, StringTablePort& strings, int n);
 
 // The path unchanged when it ends in a backslash, otherwise with one added.
 std::string AddBackslash(const std::string& path);

@@ -85,9 +85,22 @@ struct PerConnOptionList {
 inline constexpr std::uint32_t kPerConnFlags = 1;
 inline constexpr std::uint32_t kPerConnProxyServer = 2;
 inline constexpr std::uint32_t kPerConnProxyBypass = 3;
+inline constexpr std::uint32_t kPerConnAutoconfigUrl = 4;
 inline constexpr std::uint32_t kOptionPerConnection = 75;
 inline constexpr std::uint32_t kOptionSettingsChanged = 39;
 inline constexpr std::uint32_t kOptionRefresh = 37;
+
+// Bits of the flags option.
+inline constexpr std::uint32_t kProxyTypeDirect = 1;
+inline constexpr std::uint32_t kProxyTypeProxy = 2;
+inline constexpr std::uint32_t kProxyTypeAutoProxyUrl = 4;  // the automatic configuration script
+inline constexpr std::uint32_t kProxyTypeAutoDetect = 8;    // automatic detection (WPAD)
+
+// The default connection's flags and automatic configuration script address.
+struct ConnectionSettings {
+  std::uint32_t flags = 0;
+  std::string autoconfig_url;
+};
 
 class InternetPort {
  public:
@@ -95,6 +108,9 @@ class InternetPort {
   // InternetSetOptionW on the global settings. Option 75 carries `list`;
   // options 39 and 37 carry a 32-bit zero with length 0 and no list.
   virtual bool set_option(std::uint32_t option, const PerConnOptionList* list) = 0;
+  // InternetQueryOptionW: the default connection's flags, as the user chose
+  // them, and script address; nothing when WinINet does not tell.
+  virtual std::optional<ConnectionSettings> query_connection() = 0;
 };
 
 // Message boxes and the string table -------------------------------------

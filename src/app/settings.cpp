@@ -25,12 +25,14 @@ constexpr int kMaxFavorites = 32767;
 
 }  // namespace
 
+std::string read_setting(RegistryPort& registry, const std::string& key, const std::string& name) {
+  const RegRoot root =
+      registry.read(RegRoot::CurrentUser, key, name) ? RegRoot::CurrentUser : RegRoot::LocalMachine;
+  return GetRegString(registry, root, key, name);
+}
+
 std::string Form1::setting(const std::string& name, const std::string& subkey) {
-  const std::string key = Hkey + subkey;
-  const RegRoot root = os_.registry.read(RegRoot::CurrentUser, key, name)
-                           ? RegRoot::CurrentUser
-                           : RegRoot::LocalMachine;
-  return GetRegString(os_.registry, root, key, name);
+  return read_setting(os_.registry, Hkey + subkey, name);
 }
 
 bool Form1::save_setting(const std::string& name, const std::string& value,

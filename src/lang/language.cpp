@@ -4,6 +4,12 @@
 
 namespace proxanto {
 
+std::string message_in_saved_language(RegistryPort& registry, StringTablePort& strings, int n) {
+  // Only a saved 1 is English, as for the main form.
+  const bool english = leading_int(read_setting(registry, kRecordKey, "lang")) == 1;
+  return strings.load(100 + n + (english ? 100 : 0));
+}
+
 void Form1::lng() {
   const std::string saved = setting("lang");
   int index = LNG_INT == 0 ? 0 : 1;

@@ -51,6 +51,7 @@
   X(145, "%1 minut") \
   X(146, "%1 minuty") \
   X(147, "%1 minuta") \
+  X(185, "Proxanto již běží v jiné vaší relaci (například na vzdálené ploše). Jeho proxy platí i zde.") \
   X(201, "- Off -") \
   X(202, "Ok") \
   X(203, "Cancel") \
@@ -96,4 +97,5 @@
   X(244, "Never") \
   X(245, "%1 minutes") \
   X(246, "%1 minutes") \
-  X(247, "%1 minute")
+  X(247, "%1 minute") \
+  X(285, "Proxanto is already running in another of your sessions (a remote desktop, for example). Its proxy is in force here too.")

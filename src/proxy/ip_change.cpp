@@ -7,7 +7,15 @@
 namespace proxanto {
 
 void Form1::apply_proxy(const std::string& address) {
-  record_applied(os_.registry, address, "\"" + os_.process.program_path() + "\" /recover");
+  // A bypass list of the user's own stays as it is; with none, the user's
+  // own network goes direct.
+  local_bypass_ = bypass_free(os_.registry);
+  record_applied(os_.registry, {address, user_connection(), local_bypass_ ? kLocalBypass : ""},
+                 "\"" + os_.process.program_path() + "\" /recover");
+  if (local_bypass_) {
+    SetRegString(os_.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyOverride",
+                 kLocalBypass);
+  }
   SetRegString(os_.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer", address);
   SetRegDword(os_.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable", 1);
   SetProxy(true, address);

@@ -1,34 +1,32 @@
 #include "app/form1.h"
-#include "app/text.h"
 #include "proxy/recovery.h"
 #include "proxy/registry.h"
 
 namespace proxanto {
 
-namespace {
-constexpr std::uint32_t kFlagsEnable = 0xFFFFFFFFu;
-constexpr std::uint32_t kFlagsDisable = 5;  // PROXY_TYPE_DIRECT | PROXY_TYPE_AUTO_PROXY_URL
-constexpr std::uint32_t kOptionListSize = 20;
-}  // namespace
-
 bool Form1::SetProxy(bool Enable, const std::string& Server) {
-  proxy_server_ = utf8_to_utf16(Server);
-  proxy_options[0] = PerConnOption{kPerConnFlags, Enable ? kFlagsEnable : kFlagsDisable, nullptr};
-  proxy_options[1] =
-      PerConnOption{kPerConnProxyServer, 0, Server.empty() ? nullptr : proxy_server_.c_str()};
-  proxy_options[2] = PerConnOption{kPerConnProxyBypass, 0, nullptr};
-  // Two options only: the user's own bypass list stays as it is.
-  proxy_option_list = PerConnOptionList{kOptionListSize, nullptr, 2, 0, proxy_options};
+  connection_ = Enable ? proxy_change(Server, local_bypass_)
+                       : direct_change(user_connection(), local_bypass_);
+  return send_connection(os_.internet, connection_, proxy_options, proxy_option_list);
+}
 
-  os_.internet.set_option(kOptionPerConnection, &proxy_option_list);
-  os_.internet.set_option(kOptionSettingsChanged, nullptr);
-  return os_.internet.set_option(kOptionRefresh, nullptr);
+const std::optional<ConnectionSettings>& Form1::user_connection() {
+  // Once a proxy is applied, WinINet holds the program's flags, not the user's.
+  if (!user_connection_read_) {
+    user_connection_ = os_.internet.query_connection();
+    user_connection_read_ = true;
+  }
+  return user_connection_;
+}
+
+void Form1::go_direct() {
+  local_bypass_ = switch_to_direct(os_.registry);
+  SetProxy(false, "");
 }
 
 void Form1::stop_proxy() {
   os_.popup.place();
-  switch_to_direct(os_.registry);
-  SetProxy(false, "");
+  go_direct();
   announce_stopped();
   schedule_rotation();
 }
@@ -45,7 +43,7 @@ void Form1::announce_stopped() {
 }
 
 void Form1::obnovit_Click() {
-  switch_to_direct(os_.registry);
+  local_bypass_ = switch_to_direct(os_.registry);
   os_.popup.place();
   SetProxy(false, "");
   set_proxy_items(false);

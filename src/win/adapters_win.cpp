@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <wininet.h>
 
+#include <initializer_list>
 #include <string>
 
 #include "win/resource_ids.h"
@@ -11,13 +12,14 @@
 namespace proxanto::win {
 
 bool Win32Internet::set_option(std::uint32_t option, const PerConnOptionList* list) {
+  const SetOption set = watcher_ ? watcher_ : InternetSetOptionW;
   if (list == nullptr) {
     DWORD zero = 0;
-    return InternetSetOptionW(nullptr, option, &zero, 0) != FALSE;
+    return set(nullptr, option, &zero, 0) != FALSE;
   }
   // The same request in the platform's own layout (20 bytes on 32-bit).
-  INTERNET_PER_CONN_OPTIONW options[3] = {};
-  const DWORD count = list->dwOptionCount <= 3 ? list->dwOptionCount : 3;
+  INTERNET_PER_CONN_OPTIONW options[4] = {};
+  const DWORD count = list->dwOptionCount <= 4 ? list->dwOptionCount : 4;
   for (DWORD i = 0; i < count; ++i) {
     const PerConnOption& source = list->pOptions[i];
     options[i].dwOption = source.dwOption;
@@ -34,7 +36,40 @@ bool Win32Internet::set_option(std::uint32_t option, const PerConnOptionList* li
       const_cast<LPWSTR>(reinterpret_cast<const wchar_t*>(list->pszConnection));
   request.dwOptionCount = count;
   request.pOptions = options;
-  return InternetSetOptionW(nullptr, option, &request, sizeof(request)) != FALSE;
+  return set(nullptr, option, &request, sizeof(request)) != FALSE;
+}
+
+namespace {
+// WinINet allocates the texts it answers with; the caller frees them.
+struct GlobalFreer {
+  void operator()(wchar_t* text) const { GlobalFree(text); }
+};
+}  // namespace
+
+std::optional<ConnectionSettings> Win32Internet::query_connection() {
+  // INTERNET_PER_CONN_FLAGS_UI holds what the user chose (automatic
+  // detection may be off in INTERNET_PER_CONN_FLAGS while it is ticked);
+  // WinINet before Internet Explorer 8 knows only INTERNET_PER_CONN_FLAGS.
+  for (const DWORD flags_option :
+       {DWORD{INTERNET_PER_CONN_FLAGS_UI}, DWORD{INTERNET_PER_CONN_FLAGS}}) {
+    INTERNET_PER_CONN_OPTIONW options[2] = {};
+    options[0].dwOption = flags_option;
+    options[1].dwOption = INTERNET_PER_CONN_AUTOCONFIG_URL;
+    INTERNET_PER_CONN_OPTION_LISTW list = {};
+    list.dwSize = sizeof(list);
+    list.dwOptionCount = 2;
+    list.pOptions = options;
+    DWORD size = sizeof(list);
+    const bool answered =
+        InternetQueryOptionW(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size) != FALSE;
+    // Also a refused query may have filled the text.
+    const Unique<wchar_t*, GlobalFreer> script(options[1].Value.pszValue);
+    if (answered) {
+      return ConnectionSettings{options[0].Value.dwValue,
+                                script ? narrow(script.get()) : std::string()};
+    }
+  }
+  return std::nullopt;
 }
 
 int Win32MessageBoxes::show(const std::string& text, const std::string& title, unsigned style) {

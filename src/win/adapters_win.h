@@ -12,7 +12,16 @@ namespace proxanto::win {
 
 class Win32Internet final : public InternetPort {
  public:
+  // What takes the requests instead of InternetSetOptionW: a test's own
+  // function that watches them on their way to it.
+  using SetOption = BOOL(WINAPI*)(void* internet, DWORD option, void* buffer, DWORD length);
+  Win32Internet() = default;
+  explicit Win32Internet(SetOption watcher) : watcher_(watcher) {}
   bool set_option(std::uint32_t option, const PerConnOptionList* list) override;
+  std::optional<ConnectionSettings> query_connection() override;
+
+ private:
+  SetOption watcher_ = nullptr;
 };
 
 class Win32MessageBoxes final : public MessageBoxPort {

@@ -216,6 +216,7 @@ class ProgramTest : public ::testing::Test {
   void TearDown() override {
     DeleteRegValue(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer");
     DeleteRegValue(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable");
+    DeleteRegValue(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyOverride");
     clear_applied(registry);
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, widen(kOwnKey).c_str());
     RegDeleteTreeW(HKEY_CURRENT_USER, widen(kOwnKey).c_str());

@@ -7,7 +7,9 @@
 
 #include <shellapi.h>
 
+#include "lang/strings.h"
 #include "win/about_ids.h"
+#include "win/instance_win.h"
 #include "wine/http_server.h"
 
 namespace proxanto::e2e {
@@ -155,7 +157,7 @@ TEST_F(ProgramTest, TheScheduleSetByHandChangesTheProxyByItself) {
 
 std::string record() { return reg(RegRoot::CurrentUser, kRecordKey, kRecordValue); }
 
-// A second start shows the running program's proxy and ends, touching
+// A second start shows the running program's proxy and ends, /recover too, touching
 // nothing. Killed, the program leaves a direct connection at once (its
 // watcher's work), but not a proxy set by hand since.
 TEST_F(ProgramTest, OneProgramPerSessionAndAKilledOneLeavesNoProxyOfItsOwn) {
@@ -167,25 +169,39 @@ TEST_F(ProgramTest, OneProgramPerSessionAndAKilledOneLeavesNoProxyOfItsOwn) {
       SetRegString(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer",
                    "10.9.9.9:3128");
     } else {
-      ProxantoRun second;
+      ProxantoRun second, recover;
       second.start();
-      ASSERT_TRUE(second.ended());
+      recover.start(kNoUpdateServer, L"/recover");
+      ASSERT_TRUE(second.ended() && recover.ended());
       EXPECT_TRUE(wait_for([&] { return program.popup_lines().starts_with(record() + "|"); }));
       EXPECT_TRUE(record() + " on" == proxy() && tray_icon_count() == 1 && !program.ended(0ms));
     }
     program.kill();
-    ASSERT_TRUE(wait_for([] { return record().empty(); }, 2s)) << by_hand;
+    ASSERT_TRUE(wait_for([] {
+      return (record() + reg(RegRoot::CurrentUser, kRunOnceKey, kRunOnceValue)).empty();
+    }, 2s)) << by_hand;
     EXPECT_EQ(proxy(), by_hand ? "10.9.9.9:3128 on" : "- off");
-    EXPECT_EQ(reg(RegRoot::CurrentUser, kRunOnceKey, kRunOnceValue), "");
   }
 }
 
-// What a power loss leaves: the proxy in the settings and the records.
-TEST_F(ProgramTest, RecoveryAtLogOnResetsWhatACrashedRunLeftAndShowsNothing) {
+// What a power loss leaves: the proxy in the settings and the records. A
+// start while a program of this user runs in another session (it holds the
+// guard, its window is not here) says so and ends, touching nothing.
+TEST_F(ProgramTest, RecoveryAtLogOnResetsWhatACrashedRunLeftUnlessAnotherSessionRunsOne) {
   SetRegString(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer",
                "192.0.2.10:8080");
   SetRegDword(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable", 1);
-  record_applied(registry, "192.0.2.10:8080", "x /recover");
+  record_applied(registry, {"192.0.2.10:8080", std::nullopt, ""}, "x /recover");
+  win::UniqueHandle other_session = win::open_instance_guard();
+  ASSERT_EQ(WaitForSingleObject(other_session.get(), 0), WAIT_OBJECT_0);
+  ProxantoRun second;
+  second.start();
+  const HWND box = second.message_box(builtin_string(185));
+  ASSERT_TRUE(box);
+  invoke(box, IDOK);
+  ASSERT_TRUE(second.ended());
+  EXPECT_EQ(proxy() + " " + record(), "192.0.2.10:8080 on 192.0.2.10:8080");
+  ReleaseMutex(other_session.get());
   run.start(kNoUpdateServer, L"/recover");
   ASSERT_TRUE(run.ended());
   EXPECT_EQ(proxy() + record(), "- off");

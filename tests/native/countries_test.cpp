@@ -153,14 +153,14 @@ TEST_F(NewCountries, AreNamedEverywhereAndFilterAcrossARestart) {
   EXPECT_EQ(counts(), kCounts);
   EXPECT_EQ(menu({}, "ipadd"),
             "192.0.2.1:80 (Germany) | 192.0.2.2:80 (Germany) | 192.0.2.3:80 (United States)");
-  EXPECT_EQ(shown(), "192.0.2.1:80 on; inet on 192.0.2.1:80; popup 192.0.2.1:80|Germany; tip "
+  EXPECT_EQ(shown(), "192.0.2.1:80 on; inet on 192.0.2.1:80 +local; popup 192.0.2.1:80|Germany; tip "
                      "Proxanto\r\n192.0.2.1:80\r\nGermany");
   form.lngLIST_Click(0);
   form.favadd_Click();
   form.favIPsmenu_Click(0);
   EXPECT_EQ(menu({}, "favIPs") + " " + os.reg(RegRoot::CurrentUser, form.Hkey + "\\Favorites", "0"),
             "192.0.2.1:80 (Německo) 192.0.2.1:80/82");
-  EXPECT_EQ(shown(), "192.0.2.1:80 on; inet on 192.0.2.1:80; popup 192.0.2.1:80|Německo; tip "
+  EXPECT_EQ(shown(), "192.0.2.1:80 on; inet on 192.0.2.1:80 +local; popup 192.0.2.1:80|Německo; tip "
                      "Proxanto\r\n192.0.2.1:80\r\nNěmecko");
 
   form.filter_chosen(82, 36);

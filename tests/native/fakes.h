@@ -100,22 +100,42 @@ struct TestPlatform final : InternetPort, MessageBoxPort, TrayPort, ClipboardPor
   Platform platform{registry, files, *this, *this, strings, *this, *this, *this,
                     *this,    *this, *this, *this, *this,   *this, *this};
 
-  // WinINet: "75 on <server>" or "75 off" for the proxy settings (flags
-  // 0xFFFFFFFF or 5, two options, the default connection), "39", "37".
+  // WinINet's proxy requests, as "75 <flags> <server>": flags "on" for the
+  // fixed proxy alone (3), "off" for Windows' default (9), else "flags N";
+  // "-" for no server; then "+local" or "-local" when the local bypass list
+  // is sent or removed, "script <url>" when a script address is sent. The
+  // journal has every request. The default connection keeps what it was
+  // sent: a later query sees it.
   bool set_option(std::uint32_t option, const PerConnOptionList* list) override {
-    std::string call = std::to_string(option);
-    if (list && (list->dwOptionCount != 2 || list->pszConnection)) call += " (other options)";
-    for (std::uint32_t i = 0; list && i < list->dwOptionCount; ++i) {
+    journal.push_back("inet " + std::to_string(option));
+    if (!list) return true;
+    std::string call = list->dwSize != 20 || list->pszConnection ? "75 (other connection)" : "75";
+    for (std::uint32_t i = 0; i < list->dwOptionCount; ++i) {
       const PerConnOption& o = list->pOptions[i];
+      const std::string text = o.pszValue ? utf16_to_utf8(o.pszValue) : "-";
       if (o.dwOption == kPerConnFlags) {
-        call += o.dwValue == 0xFFFFFFFFu ? " on" : o.dwValue == 5 ? " off" : " ?";
+        connection.flags = o.dwValue;
+        call += o.dwValue == 3 ? " on" : o.dwValue == 9 ? " off" : " flags " + std::to_string(o.dwValue);
+      } else if (o.dwOption == kPerConnProxyServer) {
+        call += " " + text;
+      } else if (o.dwOption == kPerConnProxyBypass) {
+        call += !o.pszValue ? " -local" : text == kLocalBypass ? " +local" : " bypass " + text;
+      } else if (o.dwOption == kPerConnAutoconfigUrl) {
+        connection.autoconfig_url = text;
+        call += " script " + text;
+      } else {
+        call += " ?";
       }
-      if (o.dwOption == kPerConnProxyServer && o.pszValue) call += " " + utf16_to_utf8(o.pszValue);
     }
     internet.push_back(call);
-    journal.push_back("inet " + std::to_string(option));
     return true;
   }
+  std::optional<ConnectionSettings> query_connection() override {
+    journal.push_back("inet query");
+    return wininet_answers ? std::optional(connection) : std::nullopt;
+  }
+  ConnectionSettings connection{9, ""};  // the default connection in WinINet
+  bool wininet_answers = true;
   std::vector<std::string> internet;
 
   // Message boxes as "title, icon buttons: text"; answered from `answers`, then OK.
@@ -265,10 +285,7 @@ struct Program {
   // What is in force and what says so: the Internet settings in the
   // registry, WinINet's last proxy setting, the popup and the tooltip.
   std::string shown() {
-    std::string inet = "none";
-    for (const std::string& call : os.internet) {
-      if (call.starts_with("75 ")) inet = call.substr(3);
-    }
+    const std::string inet = os.internet.empty() ? "none" : os.internet.back().substr(3);
     const std::string tip = os.tray.empty() ? "" : os.tip().substr(0, os.tip().find('\0'));
     return os.proxy() + "; inet " + inet + "; popup " + os.popup_lines + "; tip " + tip;
   }

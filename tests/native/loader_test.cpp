@@ -140,7 +140,7 @@ TEST_F(Favourites, AddStoresTheProxyInUse) {
   store({{"2", "10.0.0.1:8080/3"}, {"count", "3"}});
   form.oblibene_ip();
   form.menu_click("favIPsmenu", 2);
-  EXPECT_EQ(shown(), "10.0.0.1:8080 on; inet on 10.0.0.1:8080; popup 10.0.0.1:8080|Japonsko; tip "
+  EXPECT_EQ(shown(), "10.0.0.1:8080 on; inet on 10.0.0.1:8080 +local; popup 10.0.0.1:8080|Japonsko; tip "
                      "Proxanto\r\n10.0.0.1:8080\r\nJaponsko");
   form.favadd_Click();
   EXPECT_EQ(stored(), "0=192.0.2.200:8000/24 1=192.0.2.200:8000/24 2=10.0.0.1:8080/3 "

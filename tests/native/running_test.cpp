@@ -2,6 +2,7 @@
 // the hot keys and the languages.
 
 #include "form_test.h"
+#include "proxy/recovery.h"
 
 namespace proxanto::testing {
 namespace {
@@ -14,9 +15,15 @@ class Running : public FormTest {
 // The records that let the system recover from a killed program are written
 // before the proxy goes into the settings and removed after it left them.
 TEST_F(Running, EachMenuActionKeepsItsOrderOfRegistryWinInetPopupAndTraySteps) {
-  const std::string reset = "reg -ProxyServer,reg ProxyEnable,reg -applied_proxy,reg -Proxanto,";
-  const std::string refresh = "inet 75,inet 39,inet 37,popup fade_in,popup repaint,popup lines,";
-  const std::string apply = "popup place,reg applied_proxy,reg Proxanto,reg ProxyServer,"
+  const std::string record = "reg user_proxy_flags,reg user_autoconfig_url,reg applied_bypass,"
+                             "reg applied_proxy,reg Proxanto,";
+  const std::string direct = "reg -ProxyServer,reg ProxyEnable,";
+  const std::string clear = "reg -applied_proxy,reg -user_proxy_flags,reg -user_autoconfig_url,"
+                            "reg -applied_bypass,reg -Proxanto,";
+  const std::string reset = direct + "reg -ProxyOverride," + clear;
+  const std::string wininet = "inet 75,inet 39,inet 37,";
+  const std::string refresh = wininet + "popup fade_in,popup repaint,popup lines,";
+  const std::string apply = "popup place," + record + "reg ProxyOverride,reg ProxyServer,"
                             "reg ProxyEnable," + refresh + "tray 1,";
   const std::tuple<const char*, int, std::string> actions[] = {
       {"chPROX", 0, apply},
@@ -24,7 +31,7 @@ TEST_F(Running, EachMenuActionKeepsItsOrderOfRegistryWinInetPopupAndTraySteps) {
       {"st", 0, "popup place," + reset + refresh + "tray 1,"},  // stop
       {"st", 0, apply},                                         // continue
       {"obnovit", 0, reset + "popup place," + refresh},         // restore
-      {"en", 0, reset + "tray 2,"}};                            // exit
+      {"en", 0, direct + clear + wininet + "tray 2,"}};         // exit: no list to remove
   for (const auto& [item, index, expected] : actions) {
     os.journal.clear();
     EXPECT_EQ(ends([&] { form.menu_click(item, index); }), std::string(item) == "en");
@@ -51,15 +58,66 @@ TEST_F(Running, RandomChangeAppliesTheEntryAtTheIntegerPartOfCountTimesR) {
 TEST_F(Running, StopAndRestoreSaySoEverywhereAndContinueResumesTheSameProxyEverywhere) {
   const std::string running = shown();
   form.st_Click();
-  EXPECT_EQ(shown(), "- off; inet off; popup Anonymizace|byla přerušena; tip Proxanto");
+  EXPECT_EQ(shown(), "- off; inet off - -local; popup Anonymizace|byla přerušena; tip Proxanto");
   form.st_Click();
   EXPECT_EQ(shown(), running);
   form.obnovit_Click();  // the menu and the tooltip keep the last proxy, continue is offered
-  EXPECT_EQ(shown(), "- off; inet off; popup Nastavení:|Výchozí nastavení; tip Proxanto\r\n"
+  EXPECT_EQ(shown(), "- off; inet off - -local; popup Nastavení:|Výchozí nastavení; tip Proxanto\r\n"
                      "192.0.2.10:8080\r\nSpojené Státy");
   EXPECT_EQ(menu({"ACTIVE_IP", "cop", "block", "st"}),
             "IP: 192.0.2.10:8080 (Spojené Státy) (off) | Zkopírovat IP adresu do paměti (off) | "
             "Blokovat tuto IP adresu (off) | Pokračovat v anonymizaci");
+}
+
+// A proxy alone (no detection, no script), with the local bypass list when
+// the user has none; every way back, and the recovery after a kill, gives
+// the user's detection and script as read before the first proxy (else
+// Windows' default) and removes that list only while it is the program's.
+TEST(WayBack, TheProxyAloneWhileAppliedThenTheUsersOwnConnectionAndBypassList) {
+  const auto set_list = [](TestPlatform& os, const std::optional<std::string>& list) {
+    if (list) SetRegString(os.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyOverride", *list);
+  };
+  const auto list = [](TestPlatform& os) -> std::string {
+    if (!os.registry.read(RegRoot::CurrentUser, kInternetSettings, "ProxyOverride")) return "- ";
+    const std::string text = os.reg(RegRoot::CurrentUser, kInternetSettings, "ProxyOverride");
+    return text == kLocalBypass ? "local " : text + " ";
+  };
+  const auto without_list = [](std::string call) {
+    return call.find(" -local") == std::string::npos ? call : call.erase(call.find(" -local"), 7);
+  };
+  const std::string own = "*.corp.example;<local>", on = "75 on 192.0.2.10:8080";
+  const std::tuple<std::optional<ConnectionSettings>, std::optional<std::string>,
+                   std::optional<std::string>, std::string> cases[] = {
+      // the user's connection; the list before, the list written by hand
+      // while a proxy is applied; then with the proxy and after a kill
+      {ConnectionSettings{9, ""}, std::nullopt, std::nullopt, "local " + on + " +local, - 75 off - -local"},
+      {ConnectionSettings{5, "http://wpad/p.pac"}, "", std::nullopt,
+       "local " + on + " +local, - 75 flags 5 - -local script http://wpad/p.pac"},
+      {ConnectionSettings{3, ""}, own, std::nullopt, own + " " + on + ", " + own + " 75 flags 1 -"},
+      {std::nullopt, std::nullopt, own, "local " + on + " +local, " + own + " 75 off -"}};
+  for (const auto& [user, before, by_hand, expected] : cases) {
+    Program p;
+    p.os.wininet_answers = user.has_value();
+    if (user) p.os.connection = *user;
+    set_list(p.os, before);
+    ASSERT_FALSE(p.start());
+    const std::string applied = list(p.os) + p.os.internet.at(0);
+    set_list(p.os, by_hand);
+    TestPlatform killed;
+    killed.registry.values = p.os.registry.values;
+    recover_after_unclean_end(killed.registry, killed);
+    EXPECT_EQ(applied + ", " + list(killed) + killed.internet.at(0), expected);
+    p.form.st_Click();
+    EXPECT_EQ(list(p.os) + p.os.internet.at(1), list(killed) + killed.internet.at(0));
+    p.form.st_Click();
+    p.form.obnovit_Click();
+    p.form.st_Click();
+    EXPECT_TRUE(p.ends([&] { p.form.en_Click(); }));  // stop, continue, restore, continue, exit
+    for (std::size_t i = 0; i < p.os.internet.size(); ++i) {
+      const std::string call = without_list(p.os.internet[i]);
+      EXPECT_TRUE(i % 2 ? call == without_list(killed.internet.at(0)) : call.starts_with(on)) << call;
+    }
+  }
 }
 
 // Before any proxy was applied, copy and favourites have nothing to store,
@@ -180,7 +238,7 @@ TEST_F(Running, ChoosingALanguageSavesItRewritesTheCaptionsAndAnnounces) {
   EXPECT_TRUE(form.menu("lang").children[1].checked && !form.menu("lang").children[0].checked);
   EXPECT_EQ(menu({"ACTIVE_IP", "chPROX"}),
             "IP: 192.0.2.10:8080 (United States) (off) | Change proxy");
-  EXPECT_EQ(shown(), "192.0.2.10:8080 on; inet on 192.0.2.10:8080; popup 192.0.2.10:8080|United "
+  EXPECT_EQ(shown(), "192.0.2.10:8080 on; inet on 192.0.2.10:8080 +local; popup 192.0.2.10:8080|United "
                      "States; tip Proxanto\r\n192.0.2.10:8080\r\nUnited States");
   form.menu_click("lngLIST", 0);
   EXPECT_EQ(os.reg(RegRoot::CurrentUser, form.Hkey, "lang") + menu({"en"}), "0Konec");

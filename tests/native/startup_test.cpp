@@ -49,10 +49,11 @@ TEST(StartUp, EndsWithAProxyInUseAnnouncedInTheSavedLanguage) {
     const auto& languages = p.form.menu("lang").children;
     EXPECT_TRUE(languages[en].checked && !languages[!en].checked) << saved;
     const std::string country = en ? "United States" : "Spojené Státy";
-    EXPECT_EQ(p.shown(), "192.0.2.10:8080 on; inet on 192.0.2.10:8080; popup 192.0.2.10:8080|" +
+    EXPECT_EQ(p.shown(), "192.0.2.10:8080 on; inet on 192.0.2.10:8080 +local; popup 192.0.2.10:8080|" +
                              country + "; tip Proxanto\r\n192.0.2.10:8080\r\n" + country);
     EXPECT_EQ(p.menu({}, "ipadd"), "192.0.2.10:8080 (" + country + ")");
     EXPECT_TRUE(p.os.tray.back().first == kNimAdd && p.os.timers[int(TimerId::Timer1)]);
+    EXPECT_EQ(message_in_saved_language(p.os.registry, p.os.strings, 85), p.form.message(85));
   }
 }
 
@@ -113,30 +114,32 @@ TEST(Settings, ChoicesAreSavedForTheUserAndARefusedWriteIsReported) {
   }
 }
 
+// A record without the user's connection, as an older version wrote it,
+// gives WinINet Windows' default back: direct with automatic detection.
 TEST(Recovery, AfterAnUncleanEndOnlyTheProxyThatRunAppliedIsReset) {
   const std::tuple<const char*, const char*, const char*> cases[] = {
       // the record, the server in the settings, what is left
-      {"192.0.2.1:80", "192.0.2.1:80", "- off"},
+      {"192.0.2.1:80", "192.0.2.1:80", "- off 75 off -"},
       {"192.0.2.1:80", "10.1.1.1:3128", "10.1.1.1:3128 on"},  // set by hand since: kept
       {nullptr, "192.0.2.1:80", "192.0.2.1:80 on"}};          // no record: a clean end
   for (const auto& [record, server, left] : cases) {
     TestPlatform os;
     SetRegString(os.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyServer", server);
     SetRegDword(os.registry, RegRoot::CurrentUser, kInternetSettings, "ProxyEnable", 1);
-    if (record) record_applied(os.registry, record, "x /recover");
-    EXPECT_EQ(recover_after_unclean_end(os.registry), record != nullptr);
-    EXPECT_EQ(os.proxy(), left) << server;
+    if (record) record_applied(os.registry, {record, std::nullopt, ""}, "x /recover");
+    EXPECT_EQ(recover_after_unclean_end(os.registry, os), record != nullptr);
+    EXPECT_EQ(os.proxy() + (os.internet.empty() ? "" : " " + os.internet[0]), left) << server;
     EXPECT_FALSE(os.registry.read(RegRoot::CurrentUser, kRunOnceKey, kRunOnceValue));
   }
   // At start-up the stale record goes first, before the missing database's prompt.
   Program p;
-  record_applied(p.os.registry, "192.0.2.1:80", "x /recover");
+  record_applied(p.os.registry, {"192.0.2.1:80", std::nullopt, ""}, "x /recover");
   p.os.journal.clear();
   p.os.answers = {kIdNo};
   EXPECT_TRUE(p.ends([&] { p.form.Form_Load(); }));
   EXPECT_EQ(p.os.boxes.size(), 1u);
   EXPECT_EQ(Journal(p.os.journal.begin(), p.os.journal.begin() + 2),
-            (Journal{"reg -applied_proxy", "reg -Proxanto"}));
+            (Journal{"reg -applied_proxy", "reg -user_proxy_flags"}));
 }
 
 const std::string kFresh = "[IP]\r\ncount=2\r\n0=203.0.113.70:3128;3\r\n1=203.0.113.71:3128;3\r\n";
@@ -162,8 +165,8 @@ TEST_F(Update, FromTheMenuBacksUpStopsStaysResponsiveAndTakesOnlyAUsableDatabase
     form.menu_click("upd", 0);
     if (served == "gone") os.files.files.erase(os.ini_path());
     EXPECT_EQ(os.files.files[os.folder + "\\ip_backup.ini"], kWorkedExample);
-    EXPECT_EQ(shown().substr(0, 16) + menu({"filter", "upd"}),
-              "- off; inet off;Filtr zemí (off) | Aktualizovat (off)");
+    EXPECT_EQ(shown().substr(0, 15) + menu({"filter", "upd"}),
+              "- off; inet offFiltr zemí (off) | Aktualizovat (off)");
     EXPECT_TRUE(os.timers[int(TimerId::UpdateDeadline)]);
     form.menu_click("upd", 0);
     form.menu_click("filter", 0);

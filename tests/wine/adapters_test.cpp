@@ -3,15 +3,21 @@
 // end after an unexpected failure, and the registry under the registry
 // contract, in keys of the tests' own that are deleted again after each test.
 
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 #include <wininet.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 
 #include "app/form1.h"
+#include "proxy/recovery.h"
 #include "proxy/registry.h"
 #include "shared/contracts.h"
 #include "win/adapters_win.h"
@@ -26,31 +32,75 @@ namespace {
 
 using test_support::HttpServer;
 
-// What WinINet holds for the default connection now: flags and server.
-std::pair<DWORD, std::string> connection_proxy() {
-  INTERNET_PER_CONN_OPTIONW options[2] = {{INTERNET_PER_CONN_FLAGS, {}},
-                                          {INTERNET_PER_CONN_PROXY_SERVER, {}}};
-  INTERNET_PER_CONN_OPTION_LISTW list = {sizeof(list), nullptr, 2, 0, options};
-  DWORD size = sizeof(list);
-  if (!InternetQueryOptionW(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size)) {
-    return {};
+// The requests as InternetSetOptionW got them: "75 <option>=<value> ...",
+// "39", "37".
+std::vector<std::string> handed;
+BOOL WINAPI watch(void* internet, DWORD option, void* buffer, DWORD length) {
+  std::string request = std::to_string(option);
+  const auto* list = static_cast<const INTERNET_PER_CONN_OPTION_LISTW*>(buffer);
+  for (DWORD i = 0; option == INTERNET_OPTION_PER_CONNECTION_OPTION && i < list->dwOptionCount; ++i) {
+    const INTERNET_PER_CONN_OPTIONW& o = list->pOptions[i];
+    request += " " + std::to_string(o.dwOption) + "=" +
+               (o.dwOption == INTERNET_PER_CONN_FLAGS ? std::to_string(o.Value.dwValue)
+                : o.Value.pszValue                    ? narrow(o.Value.pszValue)
+                                                      : "null");
   }
-  const std::wstring server = options[1].Value.pszValue ? options[1].Value.pszValue : L"";
-  GlobalFree(options[1].Value.pszValue);
-  return {options[0].Value.dwValue, narrow(server)};
+  handed.push_back(request);
+  return InternetSetOptionW(internet, option, buffer, length);
 }
 
-TEST(SystemProxy, SetProxyHandsTheServerToTheDefaultConnection) {
+// Run in a child process started while a proxy is applied: fetches each
+// address in PROXANTO_FETCH through WinINet with the system's settings.
+TEST(WinInetClient, DISABLED_fetch) {
+  HINTERNET session = InternetOpenW(L"test", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  std::istringstream urls(std::getenv("PROXANTO_FETCH"));
+  for (std::string url; urls >> url;) {
+    HINTERNET request = InternetOpenUrlW(session, widen(url).c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0);
+    std::string body;
+    char buffer[256];
+    for (DWORD got = 0; InternetReadFile(request, buffer, sizeof(buffer), &got) && got;) body.append(buffer, got);
+    std::printf("%s gave %s\n", url.c_str(), body.c_str());
+  }
+}
+
+// Apply hands WinINet the fixed proxy alone with the local bypass list: a
+// client started then reaches a server of this machine by its name without
+// a dot directly, another name through the proxy. Stop hands over the user's
+// own flags as WinINet told them before (Wine keeps "direct" only), no
+// server and no list.
+TEST(SystemProxy, ApplyHandsOverTheProxyAloneForAllButLocalNamesAndStopTheUsersConnection) {
+  HttpServer proxy({HttpServer::ok("the proxy")});
+  char host[256] = {};
+  ASSERT_EQ(gethostname(host, sizeof(host)), 0);
+  // As WinINet finds it (gethostbyname would give the network's addresses).
+  addrinfo hints = {}, *found = nullptr;
+  hints.ai_family = AF_INET;
+  ASSERT_TRUE(!getaddrinfo(host, nullptr, &hints, &found) &&
+              std::string(host).find('.') == std::string::npos) << host;
+  const in_addr address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
+  freeaddrinfo(found);
+  HttpServer local({HttpServer::ok("the local server")}, address);
   testing::TestPlatform os;
   Win32Registry registry;
-  Win32Internet internet;
+  Win32Internet internet(watch);
   Platform platform{registry, os.files, internet, os, os.strings, os, os, os, os, os, os, os, os, os, os};
   Form1 form{platform};
-  form.SetProxy(true, "192.0.2.9:3128");
-  const auto [on_flags, server] = connection_proxy();
-  EXPECT_EQ(server + (on_flags & PROXY_TYPE_PROXY ? " proxy" : ""), "192.0.2.9:3128 proxy");
-  form.SetProxy(false, "");
-  EXPECT_EQ(connection_proxy().first & (PROXY_TYPE_PROXY | PROXY_TYPE_DIRECT), PROXY_TYPE_DIRECT);
+  DeleteRegValue(registry, RegRoot::CurrentUser, kInternetSettings, "ProxyOverride");  // no list of the user's
+  const std::string server = "127.0.0.1:" + std::to_string(proxy.port());
+  form.ip_list = {{server + ";8", 0}};
+  form.ip_count = 1;
+  form.proxy();
+  EXPECT_EQ(handed, (std::vector<std::string>{"75 1=3 2=" + server + " 3=" + kLocalBypass, "39", "37"}));
+  const std::string own_network = "http://" + std::string(host) + ":" + std::to_string(local.port()) + "/";
+  SetEnvironmentVariableW(L"PROXANTO_FETCH", widen(own_network + " http://outside.example/").c_str());
+  const auto child = run_self(L"--gtest_also_run_disabled_tests --gtest_filter=WinInetClient.*");
+  handed.clear();
+  form.st_Click();
+  EXPECT_EQ(handed, (std::vector<std::string>{"75 1=1 2=null 3=null", "39", "37"}));
+  ASSERT_TRUE(child);
+  EXPECT_NE(child->second.find(own_network + " gave the local server"), std::string::npos) << child->second;
+  EXPECT_NE(child->second.find("http://outside.example/ gave the proxy"), std::string::npos);
+  EXPECT_TRUE(proxy.requests() == 1 && proxy.last_request().starts_with("GET http://outside.example"));
 }
 
 // Item by item as the model says: "caption (off) (on) > or =command", "-" for

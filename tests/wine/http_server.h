@@ -1,6 +1,6 @@
 #pragma once
 // A tiny HTTP server inside the test process, standing in for the maker's web
-// server: it listens on 127.0.0.1 only, on a port the system picks, and
+// server: it listens on 127.0.0.1 (or where told), on a port the system picks, and
 // answers on a background thread until it is destroyed, one connection at a
 // time, each with the next scripted answer (the last one repeated).
 
@@ -39,13 +39,15 @@ class HttpServer {
             false, delay_ms};
   }
 
-  explicit HttpServer(std::vector<Answer> answers) : answers_(std::move(answers)) {
+  explicit HttpServer(std::vector<Answer> answers, std::optional<in_addr> on = std::nullopt)
+      : answers_(std::move(answers)) {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
     listener_.reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (on) address.sin_addr = *on;
     int length = sizeof(address);
     if (bind(listener_.get(), reinterpret_cast<const sockaddr*>(&address), length) == 0 &&
         listen(listener_.get(), SOMAXCONN) == 0 &&
@@ -62,6 +64,7 @@ class HttpServer {
   }
 
   bool listening() const { return port_ != 0; }
+  unsigned short port() const { return port_; }
   std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/update/ip.ini"; }
   int requests() const { return requests_; }
   std::string last_request() {
