@@ -158,7 +158,8 @@ void run() {
     const std::size_t size = text.size();
     const double ms = millis([&] { load_records(text, std::nullopt); }, 3);
     std::string moved = text;
-    const std::size_t allocated = peak_allocated([&] { load_records(std::move(moved), std::nullopt); });
+    const std::size_t allocated =
+        peak_allocated([&] { load_records(std::move(moved), std::nullopt); });
     const double peak = static_cast<double>(allocated + size);  // the text is part of the reading
     std::printf("  %-15s %6.1f MB  %8.2f ms  peak %6.1f MB (target < 3 x the file + 4 MB = %.1f MB)\n",
                 name, size / 1048576.0, ms, peak / 1048576.0, 3 * size / 1048576.0 + 4);

@@ -75,17 +75,20 @@ void run_merge_bench() {
   for (int i = 0; i < 10; ++i) {
     const auto start = std::chrono::steady_clock::now();
     merge();
-    best = std::min(best, std::chrono::duration<double, std::milli>(
-                              std::chrono::steady_clock::now() - start).count());
+    best = std::min(
+        best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                  .count());
   }
   merged = {};
   // The lists and the old database are part of the merge's memory.
   const double peak = static_cast<double>(peak_allocated(merge) + input);
-  std::printf("Update merge (%s): 3 lists of 20,000 proxies, half duplicates, into ip.ini\n", where);
-  std::printf("  %d entries, %d blocked: %8.2f ms (target < 50 ms)  peak %5.1f MB (target < 3 x "
-              "the input + 4 MB = %.1f MB)\n",
-              merged.entries, merged.entries - merged.loadable, best, peak / 1048576.0,
-              3 * static_cast<double>(input) / 1048576.0 + 4);
+  std::printf("Update merge (%s): 3 lists of 20,000 proxies, half duplicates, into ip.ini\n",
+              where);
+  std::printf(
+      "  %d entries, %d blocked: %8.2f ms (target < 50 ms)  peak %5.1f MB (target < 3 x "
+      "the input + 4 MB = %.1f MB)\n",
+      merged.entries, merged.entries - merged.loadable, best, peak / 1048576.0,
+      3 * static_cast<double>(input) / 1048576.0 + 4);
 }
 
 }  // namespace proxanto

@@ -228,9 +228,9 @@ enum class FetchFailure {
 };
 
 struct FetchResult {
-  std::optional<std::string> body;  // the body of a complete 2xx answer
+  std::optional<std::string> body;                   // the body of a complete 2xx answer
   FetchFailure failure = FetchFailure::Unreachable;  // without a body: why
-  int status = 0;                                     // with FetchFailure::Status
+  int status = 0;                                    // with FetchFailure::Status
 };
 
 class DownloadPort {

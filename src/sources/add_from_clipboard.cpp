@@ -22,8 +22,8 @@ void Form1::clipadd_Click() {
   lists[0].origin = lists[1].origin = SourceOrigin::Local;
   lists[0].fetched.body = old.value_or("");
   lists[1].fetched.body = os_.clipboard.get_text(kMaxProfileBytes).value_or("");
-  const MergeResult merged = merge_sources(lists, *lists[0].fetched.body,
-                                           [this](std::string_view host) { return country_of(host); });
+  const MergeResult merged = merge_sources(
+      lists, *lists[0].fetched.body, [this](std::string_view host) { return country_of(host); });
   const SourceReport& copied = merged.sources[1];
   if (copied.counts.proxies == 0) {
     os_.message_box.show(message(64), kAppTitle, kMbOk | kMbIconExclamation);
@@ -38,9 +38,9 @@ void Form1::clipadd_Click() {
   }
   {
     const LoadHold hold(*this);
-    os_.message_box.show(fill_in(message(63), {std::to_string(copied.added),
-                                               std::to_string(copied.counts.proxies)}),
-                         kAppTitle, kMbOk | kMbIconInformation);
+    os_.message_box.show(
+        fill_in(message(63), {std::to_string(copied.added), std::to_string(copied.counts.proxies)}),
+        kAppTitle, kMbOk | kMbIconInformation);
   }
   // The new proxies join the list and its menu.
   if (copied.added > 0) nacti_ip(1);

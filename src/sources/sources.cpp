@@ -92,7 +92,9 @@ bool host_name(std::string_view host) {
 // Addresses no public proxy can have: this network, private networks, the
 // shared address space, loopback, link-local, multicast and reserved.
 bool local_network(std::uint32_t a) {
-  const auto in = [a](std::uint32_t net, int bits) { return a >> (32 - bits) == net >> (32 - bits); };
+  const auto in = [a](std::uint32_t net, int bits) {
+    return a >> (32 - bits) == net >> (32 - bits);
+  };
   return in(0x00000000, 8) || in(0x0A000000, 8) || in(0x64400000, 10) || in(0x7F000000, 8) ||
          in(0xA9FE0000, 16) || in(0xAC100000, 12) || in(0xC0A80000, 16) || in(0xE0000000, 4) ||
          in(0xF0000000, 4);
@@ -126,7 +128,8 @@ Verdict parse_address(std::string_view token, SourceOrigin origin, std::string& 
   if (port_number == 0 || port_number > 65535) return Verdict::Junk;
   const std::optional<std::uint32_t> ip = ipv4(host);
   bool numeric = true;
-  for (std::size_t i = 0; !ip && i < host.size(); ++i) numeric = numeric && (is_digit(host[i]) || host[i] == '.');
+  for (std::size_t i = 0; !ip && i < host.size(); ++i)
+    numeric = numeric && (is_digit(host[i]) || host[i] == '.');
   if (!ip && (numeric || !host_name(host))) return Verdict::Junk;
   if (other_scheme) return Verdict::OtherKind;
   const std::string lower = numeric ? std::string() : ascii_lower(host);
@@ -160,7 +163,8 @@ bool has_ip_section(std::string_view text) {
     std::size_t begin = at;
     while (begin > 0 && (text[begin - 1] == ' ' || text[begin - 1] == '\t')) --begin;
     if (begin > 0 && text[begin - 1] != '\n' && text[begin - 1] != '\r') continue;
-    const std::string_view line = trim_blanks(text.substr(at, find_either(text, at, '\r', '\n') - at));
+    const std::string_view line =
+        trim_blanks(text.substr(at, find_either(text, at, '\r', '\n') - at));
     const std::size_t close = line.rfind(']');
     if (ascii_lower(trim_blanks(line.substr(1, close - 1))) == "ip") return true;
   }
@@ -207,7 +211,8 @@ void read_plain(std::string_view text, SourceOrigin origin, ListCounts& counts,
 std::string fill_in(std::string_view pattern, const std::vector<std::string>& args) {
   std::string text;
   for (std::size_t i = 0; i < pattern.size(); ++i) {
-    const std::size_t n = i + 1 < pattern.size() ? static_cast<std::size_t>(pattern[i + 1] - '1') : 99;
+    const std::size_t n =
+        i + 1 < pattern.size() ? static_cast<std::size_t>(pattern[i + 1] - '1') : 99;
     if (pattern[i] == '%' && n < args.size()) {
       text += args[n];
       ++i;
@@ -270,7 +275,8 @@ std::string file_path(std::string_view address) {
     if (path.empty()) rest.remove_prefix(host.size());
   }
   // "/C:/..." names the drive C:.
-  if (rest.size() >= 3 && (rest[0] == '/' || rest[0] == '\\') && rest[2] == ':') rest.remove_prefix(1);
+  if (rest.size() >= 3 && (rest[0] == '/' || rest[0] == '\\') && rest[2] == ':')
+    rest.remove_prefix(1);
   for (std::size_t i = 0; i < rest.size(); ++i) {
     const auto hex = [&](std::size_t at) {
       const char c = at < rest.size() ? static_cast<char>(rest[at] | 0x20) : 'x';
@@ -377,10 +383,10 @@ std::string update_report(bool updated, bool write_failed, const std::vector<Sou
       continue;
     }
     text += fill_in(message(50), {source.address, std::to_string(source.counts.proxies),
-                               std::to_string(source.added)});
+                                  std::to_string(source.added)});
     if (source.counts.other_kinds > 0 || source.counts.local_networks > 0) {
       text += fill_in(message(51), {std::to_string(source.counts.other_kinds),
-                                 std::to_string(source.counts.local_networks)});
+                                    std::to_string(source.counts.local_networks)});
     }
   }
   return text;

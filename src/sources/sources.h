@@ -53,9 +53,9 @@ struct ListedProxy {
 
 // What a list held besides its proxies.
 struct ListCounts {
-  int proxies = 0;          // proxies given, in order, duplicates included
-  int other_kinds = 0;      // socks4://, socks5:// and other schemes than http(s)
-  int local_networks = 0;   // in a network list, addresses of a local network
+  int proxies = 0;         // proxies given, in order, duplicates included
+  int other_kinds = 0;     // socks4://, socks5:// and other schemes than http(s)
+  int local_networks = 0;  // in a network list, addresses of a local network
 };
 
 // Tells the format of a list by its content (an [IP] section makes it the
@@ -83,9 +83,9 @@ struct SourceReport {
 };
 
 struct MergeResult {
-  std::string database;   // ip.ini in the program's own format, CR LF lines
+  std::string database;  // ip.ini in the program's own format, CR LF lines
   int entries = 0;
-  int loadable = 0;       // entries without a block mark
+  int loadable = 0;          // entries without a block mark
   int from_plain_lists = 0;  // loadable entries that came from plain lists
   std::vector<SourceReport> sources;
 };

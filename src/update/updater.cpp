@@ -79,8 +79,8 @@ void Form1::finish_update() {
   const bool write_failed =
       merged.loadable > 0 && !os_.files.replace_file(ini_path, merged.database);
   const bool updated = merged.loadable > 0 && !write_failed;
-  const std::string report = update_report(updated, write_failed, merged.sources,
-                                           [this](int n) { return message(n); });
+  const std::string report =
+      update_report(updated, write_failed, merged.sources, [this](int n) { return message(n); });
   if (updated) {
     bool check = false;
     {

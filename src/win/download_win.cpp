@@ -25,7 +25,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kMaxBody = 16u << 20;  // the largest database the loader reads
-constexpr DWORD kStallMs = 15000;  // no data for this long fails the download
+constexpr DWORD kStallMs = 15000;            // no data for this long fails the download
 constexpr DWORD kMaxUrl = 2048;
 
 struct InternetCloser {
@@ -82,7 +82,8 @@ FetchStep failed(FetchFailure failure, int status = 0) {
 // error for it), or `otherwise`.
 FetchStep failed_call(Clock::time_point deadline, FetchFailure otherwise) {
   const DWORD error = GetLastError();
-  const bool late = error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT || Clock::now() >= deadline;
+  const bool late =
+      error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT || Clock::now() >= deadline;
   return failed(late ? FetchFailure::TimedOut : otherwise);
 }
 

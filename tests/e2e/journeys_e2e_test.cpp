@@ -19,7 +19,8 @@ using test_support::HttpServer;
 const std::string kNew = "[IP]\r\ncount=1\r\n0=198.51.100.61:3128;8\r\n";
 // The report of an update from `url` alone, which held kNew.
 std::string done(const HttpServer& server) {
-  return "Aktulizace byla úspěšně dokončena !\r\n\r\n" + server.url() + ": 1 proxy, z toho nových 1";
+  return "Aktulizace byla úspěšně dokončena !\r\n\r\n" + server.url() +
+         ": 1 proxy, z toho nových 1";
 }
 bool new_proxy_in_use() { return proxy() == "198.51.100.61:3128 on"; }
 
@@ -165,10 +166,12 @@ void put_on_clipboard(const std::string& text) {
 // to check switches "Only working proxies" on. When every source fails,
 // ip.ini stays as it was. A list on the clipboard joins the database.
 TEST_F(ProgramTest, UpdateMergesItsSourcesAndTheClipboardAddsProxies) {
-  HttpServer server({HttpServer::ok("", 404)},
-                    {{"/update/ip.ini", HttpServer::ok(kNew)},
-                     {"/list.txt", HttpServer::ok("198.51.100.7:3128\r\n203.0.113.90:8080 US\r\n")}});
-  start_running(run, server.url() + "\r\n" + server.url("/list.txt") + "\r\n" + server.url("/gone"));
+  HttpServer server(
+      {HttpServer::ok("", 404)},
+      {{"/update/ip.ini", HttpServer::ok(kNew)},
+       {"/list.txt", HttpServer::ok("198.51.100.7:3128\r\n203.0.113.90:8080 US\r\n")}});
+  start_running(run,
+                server.url() + "\r\n" + server.url("/list.txt") + "\r\n" + server.url("/gone"));
   run.choose_from_menu(kUpdate);
   invoke(run.message_box(done(server) + "\r\n" + server.url("/list.txt") +
                          ": 2 proxy, z toho nových 1\r\n" + server.url("/gone") +
@@ -178,11 +181,13 @@ TEST_F(ProgramTest, UpdateMergesItsSourcesAndTheClipboardAddsProxies) {
   ASSERT_TRUE(offer && GetDlgItem(offer, IDNO));
   invoke(offer, IDYES);
   EXPECT_TRUE(wait_for([] { return reg(RegRoot::CurrentUser, kOwnKey, "only_working") == "1"; }));
-  const std::string merged = "[IP]\r\ncount=3\r\n0=198.51.100.61:3128;8\r\n1=198.51.100.7:3128;\r\n"
-                             "1_block=1\r\n2=203.0.113.90:8080;\r\n";
+  const std::string merged =
+      "[IP]\r\ncount=3\r\n0=198.51.100.61:3128;8\r\n1=198.51.100.7:3128;\r\n"
+      "1_block=1\r\n2=203.0.113.90:8080;\r\n";
   EXPECT_EQ(run.read_file(), merged);
 
-  SetRegString(registry, RegRoot::LocalMachine, kOwnKey, "sources", server.url("/gone") + "\r\nftp://x");
+  SetRegString(registry, RegRoot::LocalMachine, kOwnKey, "sources",
+               server.url("/gone") + "\r\nftp://x");
   run.choose_from_menu(kUpdate);
   invoke(run.message_box("Aktualizace se nezdařila !\r\n\r\n" + server.url("/gone") +
                          ": nezdařilo se – server odpověděl kódem 404\r\nftp://x: nezdařilo se – "

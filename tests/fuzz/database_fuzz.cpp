@@ -6,9 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <string>
-
 #include <set>
+#include <string>
 
 #include "app/form1.h"
 #include "app/text.h"

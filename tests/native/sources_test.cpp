@@ -1,10 +1,11 @@
 // Proxy lists: their formats, the merge into ip.ini, the report, and the
 // update and the clipboard item that use them.
 
+#include "sources/sources.h"
+
 #include <gtest/gtest.h>
 
 #include "form_test.h"
-#include "sources/sources.h"
 #include "update/redirects.h"
 
 namespace proxanto::testing {
@@ -56,7 +57,8 @@ TEST(ListReading, FormatsAreToldByContentAndEachLineIsJudged) {
             "100.128.0.1:80; 192.0.2.5:65535; 203.0.113.9:3128; = 17/2/0");
   const std::string database =
       "; ours\r\n[ ip ]\r\ncount=5\r\n0=192.0.2.10:8080;8\r\n1= 10.1.1.1:80 ;1;x;y\r\n1_block=1\r\n"
-      "2=Host.Example:80;24\r\n3=socks5://192.0.2.1:1080;3\r\n4=203.0.113.1:80\r\n5=192.0.2.6:80;1\r\n";
+      "2=Host.Example:80;24\r\n3=socks5://"
+      "192.0.2.1:1080;3\r\n4=203.0.113.1:80\r\n5=192.0.2.6:80;1\r\n";
   EXPECT_EQ(listed(database, SourceOrigin::Network, &format),
             "192.0.2.10:8080;8 host.example:80;24 203.0.113.1:80; = 3/1/1");
   EXPECT_EQ(format, ListFormat::Database);
@@ -80,7 +82,8 @@ SourceList fetched(std::string address, std::optional<std::string> body,
 // stays blocked, by address; ip.ini entries keep their country, the others
 // are looked up. "New" counts what the old database did not hold.
 TEST(Merge, FirstOccurrenceWinsBlockMarksFollowTheAddressAndCountriesAreKept) {
-  const std::string old = utf16("[IP]\r\ncount=2\r\n0=192.0.2.1:80;8\r\n1=198.51.100.2:8080;1\r\n1_block=1\r\n");
+  const std::string old =
+      utf16("[IP]\r\ncount=2\r\n0=192.0.2.1:80;8\r\n1=198.51.100.2:8080;1\r\n1_block=1\r\n");
   const std::vector<SourceList> sources = {
       fetched("a", utf16("[IP]\r\ncount=2\r\n0=203.0.113.1:80;5\r\n1=198.51.100.2:08080;9\r\n")),
       fetched("b", "198.51.100.2:8080\n203.0.113.1:80\n192.0.2.1:80\n203.0.113.50:3128\n"),
@@ -94,7 +97,8 @@ TEST(Merge, FirstOccurrenceWinsBlockMarksFollowTheAddressAndCountriesAreKept) {
             "[IP]\r\ncount=4\r\n0=203.0.113.1:80;5\r\n1=198.51.100.2:8080;9\r\n1_block=1\r\n"
             "2=192.0.2.1:80;\r\n3=203.0.113.50:3128;7\r\n");
   EXPECT_EQ(asked, (std::vector<std::string>{"192.0.2.1", "203.0.113.50"}));
-  EXPECT_EQ(std::tuple(merged.entries, merged.loadable, merged.from_plain_lists), std::tuple(4, 3, 2));
+  EXPECT_EQ(std::tuple(merged.entries, merged.loadable, merged.from_plain_lists),
+            std::tuple(4, 3, 2));
   std::string reports;
   for (const SourceReport& r : merged.sources) {
     reports += r.address + (r.format == ListFormat::Database ? " ini " : " plain ") +
@@ -108,7 +112,8 @@ TEST(Merge, FirstOccurrenceWinsBlockMarksFollowTheAddressAndCountriesAreKept) {
   for (int i = 0; i <= kMaxDatabaseEntries; ++i) {
     many += "198.51." + std::to_string(i / 250) + "." + std::to_string(i % 250) + ":80\n";
   }
-  const MergeResult full = merge_sources({fetched("big", many), fetched("more", "192.0.2.1:80")}, "", {});
+  const MergeResult full =
+      merge_sources({fetched("big", many), fetched("more", "192.0.2.1:80")}, "", {});
   EXPECT_EQ(std::tuple(full.entries, full.sources[0].counts.proxies, full.sources[0].added,
                        full.sources[1].added),
             std::tuple(kMaxDatabaseEntries, kMaxDatabaseEntries + 1, kMaxDatabaseEntries, 0));
@@ -171,9 +176,11 @@ TEST(Sources, SettingFileAddressesAndRedirects) {
 
   // Redirects: at most 5, and never from https to http.
   for (const auto& [chain, outcome] :
-       {std::pair<std::vector<std::string>, std::string>{{"https://a", "HTTPS://b", "http://c"}, "refused"},
+       {std::pair<std::vector<std::string>, std::string>{{"https://a", "HTTPS://b", "http://c"},
+                                                         "refused"},
         {{"http://a", "https://b", "https://c"}, "body from https://c"},
-        {{"http://a", "http://a", "http://a", "http://a", "http://a", "http://a"}, "body from http://a"},
+        {{"http://a", "http://a", "http://a", "http://a", "http://a", "http://a"},
+         "body from http://a"},
         {std::vector<std::string>(7, "http://a"), "refused"}}) {
     std::vector<std::string> asked;
     const FetchResult result = follow_redirects(chain[0], [&](const std::string& url) {
@@ -181,7 +188,9 @@ TEST(Sources, SettingFileAddressesAndRedirects) {
       if (asked.size() < chain.size()) return FetchStep{chain[asked.size()], {}};
       return FetchStep{std::nullopt, {"body from " + url}};
     });
-    EXPECT_EQ(result.body ? *result.body : result.failure == FetchFailure::Redirect ? "refused" : "?",
+    EXPECT_EQ(result.body                                ? *result.body
+              : result.failure == FetchFailure::Redirect ? "refused"
+                                                         : "?",
               outcome);
     EXPECT_TRUE(std::find(asked.begin(), asked.end(), "http://c") == asked.end());
   }
@@ -195,8 +204,9 @@ const std::string kOffer = "Proxanto, exclamation yes/no: Proxy z veřejných se
 // Three sources, at most 4 downloads at once: the merge keeps a block mark,
 // the report names each source, and the offer to check starts the check.
 TEST_F(Update, MergesEverySourceKeepsBlockMarksAndOffersACheckOfPlainLists) {
-  const std::string sources = "http://s/1\r\nhttp://s/2\r\nhttp://s/3\r\nhttp://s/4\r\nhttp://s/5\r\n"
-                              "file:///C:/mine.txt\r\ngopher://x";
+  const std::string sources =
+      "http://s/1\r\nhttp://s/2\r\nhttp://s/3\r\nhttp://s/4\r\nhttp://s/5\r\n"
+      "file:///C:/mine.txt\r\ngopher://x";
   os.save("sources", sources);
   os.served = {{"http://s/1", kFresh}, {"http://s/2", kList}};
   os.files.files["C:\\mine.txt"] = "192.168.1.20:3128";
@@ -209,9 +219,10 @@ TEST_F(Update, MergesEverySourceKeepsBlockMarksAndOffersACheckOfPlainLists) {
     os.finish(form, 1);
     EXPECT_EQ(os.started.size() - os.finished, 4u);
     os.finish(form);
-    EXPECT_EQ(os.ini(), "[IP]\r\ncount=5\r\n0=203.0.113.70:3128;3\r\n1=203.0.113.71:3128;3\r\n"
-                        "2=203.0.113.80:3128;\r\n3=198.51.100.2:8080;\r\n3_block=1\r\n"
-                        "4=192.168.1.20:3128;\r\n");
+    EXPECT_EQ(os.ini(),
+              "[IP]\r\ncount=5\r\n0=203.0.113.70:3128;3\r\n1=203.0.113.71:3128;3\r\n"
+              "2=203.0.113.80:3128;\r\n3=198.51.100.2:8080;\r\n3_block=1\r\n"
+              "4=192.168.1.20:3128;\r\n");
     ASSERT_EQ(os.boxes.size(), 2u);
     EXPECT_TRUE(os.boxes[1].starts_with(kOffer));
     EXPECT_EQ(std::tuple(form.ip_count, form.menu("working").checked, os.runs.size()),
@@ -221,7 +232,8 @@ TEST_F(Update, MergesEverySourceKeepsBlockMarksAndOffersACheckOfPlainLists) {
   EXPECT_EQ(os.boxes[0],
             "Proxanto, information ok: Aktulizace byla úspěšně dokončena !\r\n\r\n"
             "http://s/1: 2 proxy, z toho nových 0\r\n"
-            "http://s/2: 2 proxy, z toho nových 0 (přeskočeno: 1 jiného druhu než HTTP, 0 z místních sítí)\r\n"
+            "http://s/2: 2 proxy, z toho nových 0 (přeskočeno: 1 jiného druhu než HTTP, 0 z "
+            "místních sítí)\r\n"
             "http://s/3: nezdařilo se – server odpověděl kódem 404\r\n"
             "http://s/4: nezdařilo se – server odpověděl kódem 404\r\n"
             "http://s/5: nezdařilo se – server odpověděl kódem 404\r\n"
@@ -241,9 +253,10 @@ TEST_F(Update, ProxiesFromTheClipboardJoinTheDatabase) {
                           "Proxanto, exclamation ok: Ve schránce není žádná proxy.",
                           "Proxanto, information ok: Ze schránky přidáno nových proxy: 1 (ve "
                           "schránce jich bylo 2)."}));
-  EXPECT_EQ(os.ini(), "[IP]\r\ncount=6\r\n0=192.0.2.10:8080;8\r\n1=198.51.100.7:3128;1\r\n"
-                      "1_block=1\r\n2=203.0.113.25:80;8\r\n3=192.0.2.200:8000;24\r\n"
-                      "4=198.51.100.33:8080;8;x\r\n5=10.0.0.7:3128;\r\n");
+  EXPECT_EQ(os.ini(),
+            "[IP]\r\ncount=6\r\n0=192.0.2.10:8080;8\r\n1=198.51.100.7:3128;1\r\n"
+            "1_block=1\r\n2=203.0.113.25:80;8\r\n3=192.0.2.200:8000;24\r\n"
+            "4=198.51.100.33:8080;8;x\r\n5=10.0.0.7:3128;\r\n");
   EXPECT_EQ(os.files.files[os.folder + "\\ip_backup.ini"], kWorkedExample);
   EXPECT_EQ(form.ip_count, 5);
 }

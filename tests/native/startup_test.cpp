@@ -37,7 +37,8 @@ TEST(StartUp, EndsWithAProxyInUseAnnouncedInTheSavedLanguage) {
       "IP: 192.0.2.10:8080 (United States) (off) | - | Change proxy | Change IP Address | "
       "Favorites IP Address | - | Add to favorites | Copy IP Address to clipboard | Block this "
       "IP Address | - | Countries Filter | Check proxies | Only working proxies | Language | "
-      "Hotkeys | - | Stop anonymity | Default settings | About | Update | Add proxies from clipboard | - | Exit";
+      "Hotkeys | - | Stop anonymity | Default settings | About | Update | Add proxies from "
+      "clipboard | - | Exit";
   for (const std::string saved : {"1", "5", "-1", "abc", "0"}) {
     Program p;
     p.os.save("lang", saved);
@@ -154,9 +155,9 @@ TEST_F(Update, FromTheMenuBacksUpStopsStaysResponsiveAndTakesOnlyAUsableDatabase
   ASSERT_FALSE(start());
   const std::string running = shown();
   const std::vector<std::string> items = {"filter", "upd", "clipadd"};
-  for (const std::string served : {"", "<html><body>404 Not Found</body></html>",
-                                   "[IP]\r\ncount=2\r\n0=192.0.2.9:80;1\r\n0_block=1\r\n1=;3\r\n",
-                                   "gone", kFresh.c_str()}) {
+  for (const std::string served :
+       {"", "<html><body>404 Not Found</body></html>",
+        "[IP]\r\ncount=2\r\n0=192.0.2.9:80;1\r\n0_block=1\r\n1=;3\r\n", "gone", kFresh.c_str()}) {
     os.served[kUrl] = served;
     os.boxes.clear();
     form.menu_click("upd", 0);
@@ -176,8 +177,9 @@ TEST_F(Update, FromTheMenuBacksUpStopsStaysResponsiveAndTakesOnlyAUsableDatabase
   }
   EXPECT_EQ(std::tuple(os.started.size(), os.filter_starts.size(), os.menus),
             std::tuple(5u, 0u, 5));
-  EXPECT_EQ(os.boxes.back(), "Proxanto, information ok: Aktulizace byla úspěšně dokončena !\r\n\r\n" +
-                                 kUrl + ": 2 proxy, z toho nových 2");
+  EXPECT_EQ(os.boxes.back(),
+            "Proxanto, information ok: Aktulizace byla úspěšně dokončena !\r\n\r\n" + kUrl +
+                ": 2 proxy, z toho nových 2");
   EXPECT_EQ(os.ini() + os.proxy(), kFresh + "203.0.113.70:3128 on");
 }
 

@@ -127,7 +127,8 @@ TEST(Download, OnlyACompleteAnswerWithA2xxStatusWithinFiveRedirectsIsABody) {
   const std::tuple<const char*, std::vector<HttpServer::Answer>, std::string, int> cases[] = {
       {"200", {HttpServer::ok(db)}, db, 1},
       {"204 without a body", {HttpServer::ok("", 204)}, "", 1},
-      {"five redirects", {redirect, redirect, redirect, redirect, redirect, HttpServer::ok(db)}, db, 6},
+      {"five redirects", {redirect, redirect, redirect, redirect, redirect, HttpServer::ok(db)},
+       db, 6},
       {"a redirect loop", {redirect}, redirects, 6},
       {"a redirect nowhere", {{"HTTP/1.0 301 Moved\r\n\r\n"}}, "status 301", 1},
       {"404 with a database as its page", {HttpServer::ok(db, 404)}, "status 404", 1},
@@ -158,7 +159,8 @@ TEST(Download, TheDeadlineEndsATransferThatNeverStalls) {
   const UniqueWindow window = test_support::message_window();
   Win32Download downloads(window.get(), 1500);
   downloads.start(1, server.url());
-  const std::optional<MSG> message = test_support::next_message(window.get(), kDownloadDoneMessage, 20);
+  const std::optional<MSG> message =
+      test_support::next_message(window.get(), kDownloadDoneMessage, 20);
   ASSERT_TRUE(message) << "the deadline did not end the download";
   const std::unique_ptr<DownloadOutcome> done(reinterpret_cast<DownloadOutcome*>(message->lParam));
   EXPECT_TRUE(!done->result.body && done->result.failure == FetchFailure::TimedOut);
