@@ -54,6 +54,8 @@ void operator delete(void* pointer, std::size_t) noexcept { operator delete(poin
 
 namespace proxanto {
 
+void run_merge_bench(FileSystemPort& files, const std::string& path, const char* where);
+
 std::size_t peak_allocated(const std::function<void()>& work) {
   g_in_use = 0;
   g_peak = 0;
@@ -227,21 +229,21 @@ void run() {
 #endif
     std::printf("\n");
   }
+
+  run_merge_bench(files, folder + "\\merged.ini", where);
 }
 
 }  // namespace
 }  // namespace proxanto
 
-namespace proxanto {
-void run_merge_bench();
 #ifdef _WIN32
+namespace proxanto {
 void run_checker_bench();
+}
 #endif
-}  // namespace proxanto
 
 int main() {
   proxanto::run();
-  proxanto::run_merge_bench();
 #ifdef _WIN32
   proxanto::run_checker_bench();
 #endif

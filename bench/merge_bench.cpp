@@ -1,21 +1,14 @@
 // The update's merge: three plain lists of 20,000 proxies each, half of them
-// duplicates, into an ip.ini whose block marks are kept. Natively the file
-// lives in memory; the Windows build writes a real one.
+// duplicates, into an ip.ini whose block marks are kept, written as the
+// load benchmark writes its database.
 
 #include <chrono>
 #include <cstdio>
 #include <functional>
 #include <string>
 
-#include "native/fakes.h"
+#include "app/ports.h"
 #include "sources/sources.h"
-
-#ifdef _WIN32
-#include <windows.h>
-
-#include "win/file_system_win.h"
-#include "win/win_util.h"
-#endif
 
 namespace proxanto {
 
@@ -36,7 +29,7 @@ std::string group_of(int group) {
 
 }  // namespace
 
-void run_merge_bench() {
+void run_merge_bench(FileSystemPort& files, const std::string& path, const char* where) {
   const std::string a = group_of(0), b = group_of(1), c = group_of(2);
   // Each list holds two groups: 30,000 proxies in all, each list's second
   // half already seen in an earlier one.
@@ -55,17 +48,6 @@ void run_merge_bench() {
   std::size_t input = old.size();
   for (const std::string& body : bodies) input += body.size();
 
-#ifdef _WIN32
-  win::Win32FileSystem files;
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  const std::string path = win::narrow(temp) + "proxanto-bench-merge.ini";
-  const char* where = "Windows build, a real file";
-#else
-  testing::MemoryFiles files;
-  const std::string path = "C:\\bench\\ip.ini";
-  const char* where = "native, the file in memory";
-#endif
   MergeResult merged;
   const auto merge = [&] {
     merged = merge_sources(lists, old, [](std::string_view) { return std::nullopt; });

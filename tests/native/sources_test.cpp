@@ -27,9 +27,9 @@ std::string listed(std::string_view text, SourceOrigin origin, ListFormat* forma
 
 const std::string kPlain =
     "\xEF\xBB\xBF"
+    "203.0.113.9:3128 US-H-S +\r\n"
     "Free proxy list, updated daily: https://example.com/proxies\r\n"
     "# host:port country-anonymity-ssl google\n"
-    "203.0.113.9:3128 US-H-S +\r\n"
     "  http://198.51.100.7:8080\t(fast)\r"
     "HTTPS://Proxy.Example.COM:0443/\n"
     "socks5://203.0.113.10:1080\nsocks4://a.example:1080\n"
