@@ -53,6 +53,18 @@ void operator delete(void* pointer) noexcept {
 void operator delete(void* pointer, std::size_t) noexcept { operator delete(pointer); }
 
 namespace proxanto {
+
+void run_merge_bench(FileSystemPort& files, const std::string& path, const char* where);
+
+std::size_t peak_allocated(const std::function<void()>& work) {
+  g_in_use = 0;
+  g_peak = 0;
+  g_counting = true;
+  work();
+  g_counting = false;
+  return g_peak;
+}
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -148,12 +160,9 @@ void run() {
     const std::size_t size = text.size();
     const double ms = millis([&] { load_records(text, std::nullopt); }, 3);
     std::string moved = text;
-    g_in_use = 0;
-    g_peak = 0;
-    g_counting = true;
-    load_records(std::move(moved), std::nullopt);
-    g_counting = false;
-    const double peak = static_cast<double>(g_peak + size);  // the text is part of the reading
+    const std::size_t allocated =
+        peak_allocated([&] { load_records(std::move(moved), std::nullopt); });
+    const double peak = static_cast<double>(allocated + size);  // the text is part of the reading
     std::printf("  %-15s %6.1f MB  %8.2f ms  peak %6.1f MB (target < 3 x the file + 4 MB = %.1f MB)\n",
                 name, size / 1048576.0, ms, peak / 1048576.0, 3 * size / 1048576.0 + 4);
   }
@@ -219,6 +228,8 @@ void run() {
 #endif
     std::printf("\n");
   }
+
+  run_merge_bench(files, folder + "\\merged.ini", where);
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ void Form1::menu_click(const std::string& name, int index) {
       {"en", &Form1::en_Click},         {"hotkeys", &Form1::hotkeys_Click},
       {"favadd", &Form1::favadd_Click}, {"filter", &Form1::filter_Click},
       {"upd", &Form1::upd_Click},       {"check", &Form1::check_Click},
-      {"working", &Form1::working_Click},
+      {"working", &Form1::working_Click}, {"clipadd", &Form1::clipadd_Click},
   };
   // Control arrays: the handler takes the index of the clicked item.
   static constexpr struct {
@@ -112,7 +112,10 @@ void Form1::menu_click(const std::string& name, int index) {
       {"favIPsmenu", &Form1::favIPsmenu_Click},
       {"rotateLIST", &Form1::rotateLIST_Click},
   };
-  if (!loads_allowed() && (name == "block" || name == "filter" || name == "upd")) return;
+  if (!loads_allowed() &&
+      (name == "block" || name == "filter" || name == "upd" || name == "clipadd")) {
+    return;
+  }
   for (const auto& item : kItems) {
     if (name == item.name) return (this->*item.handler)();
   }

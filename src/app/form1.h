@@ -14,6 +14,7 @@
 #include "app/ports.h"
 #include "geo/country_ranges.h"
 #include "proxy/recovery.h"
+#include "sources/sources.h"
 
 namespace proxanto {
 
@@ -144,14 +145,17 @@ class Form1 {
   std::optional<int> lookup_country(std::string_view address);
 
   // Database update: 0 from the menu, 1 from the empty-database prompt. The
-  // download runs in the background; download_done finishes the update.
+  // sources are fetched in the background, at most 4 at once; the last
+  // download_done merges them into ip.ini.
   void updater(int par);
   void upd_Click();
-  void download_done(int ticket, std::optional<std::string> body);
-  void update_deadline_Timer();
-  // Where the update comes from: the value "update_url" of the program's key,
-  // or the maker's server. http:// and https:// addresses both work.
+  void download_done(int ticket, FetchResult result);
+  // The maker's database, the first source unless the setting "sources"
+  // names others: the value "update_url" of the program's key, or the
+  // maker's server. http:// and https:// addresses both work.
   std::string update_url = "http://www.marvedo.com/update/ip.ini";
+  // Merges the proxies on the clipboard into ip.ini, as a file of the user's.
+  void clipadd_Click();
 
   // Checking the proxies: "Check proxies" probes every loaded proxy in the
   // background; "Only working proxies" makes the random change choose among
@@ -249,8 +253,18 @@ class Form1 {
   bool tray_added_ = false;    // the icon belongs in the tray from start-up on
   bool tray_retrying_ = false;  // the shell refused it; the retry timer runs
   int loads_held_ = 0;          // prompts of loads, or a download, under way
-  std::optional<int> update_par_;  // the par of the update whose download runs
-  int update_ticket_ = 0;          // its download; older outcomes are ignored
+  // An update under way: its sources in order, those waiting for one of the
+  // 4 places, and the downloads running, by ticket.
+  struct UpdateRun {
+    int par = 0;
+    std::vector<SourceList> sources;
+    std::vector<std::size_t> waiting;
+    std::map<int, std::size_t> running;
+  };
+  std::optional<UpdateRun> update_;
+  int update_ticket_ = 0;
+  void start_downloads();
+  void finish_update();
   // A run of probes: the whole list from "Check proxies", or the one proxy
   // just applied. Results of other runs are dropped.
   struct CheckRun {

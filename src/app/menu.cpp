@@ -93,6 +93,7 @@ MenuItem design_tray_menu() {
   c.push_back(entry("obnovit", "obnovit"));
   c.push_back(entry("ab", "ab"));
   c.push_back(entry("upd", "upd"));
+  c.push_back(entry("clipadd", "clipadd"));
   c.push_back(entry("mnubar4", "-"));
   c.push_back(entry("en", "en"));
   return root;

@@ -165,6 +165,9 @@ class ClipboardPort {
   virtual ~ClipboardPort() = default;
   // Clears the clipboard and puts the text on it.
   virtual void set_text(const std::string& text) = 0;
+  // The text on the clipboard; nothing when it holds no text or more than
+  // `limit` characters.
+  virtual std::optional<std::string> get_text(std::size_t limit) = 0;
 };
 
 // Windows of the program -------------------------------------------------
@@ -185,10 +188,9 @@ class PopupPort {
 };
 
 // Timer1 polls the hot keys, t closes the popup, TrayRetry adds the tray
-// icon again while the shell is not ready to take it, UpdateDeadline ends an
-// update that has not finished after 60 s, Rotate changes the proxy on the
-// user's schedule.
-enum class TimerId : unsigned { Timer1 = 1, t = 2, TrayRetry = 3, UpdateDeadline = 4, Rotate = 5 };
+// icon again while the shell is not ready to take it, Rotate changes the
+// proxy on the user's schedule.
+enum class TimerId : unsigned { Timer1 = 1, t = 2, TrayRetry = 3, Rotate = 5 };
 
 class TimerPort {
  public:
@@ -241,14 +243,30 @@ class ProcessPort {
   virtual std::string_view country_ranges() = 0;
 };
 
+// Why a download brought no body.
+enum class FetchFailure {
+  Unreachable,  // no connection, no such host, a failed secure handshake
+  Status,       // an answer other than 2xx (the status goes with it)
+  Redirect,     // more than 5 redirects, or one from https:// to http://
+  Incomplete,   // cut short of its length, or more than 16 MB
+  TimedOut,     // 15 s without data, or not done 60 s after its start
+  BadAddress,   // not an http:// or https:// address
+};
+
+struct FetchResult {
+  std::optional<std::string> body;                   // the body of a complete 2xx answer
+  FetchFailure failure = FetchFailure::Unreachable;  // without a body: why
+  int status = 0;                                    // with FetchFailure::Status
+};
+
 class DownloadPort {
  public:
   virtual ~DownloadPort() = default;
-  // Starts fetching the URL in the background and returns at once. The
-  // outcome comes back on the user-interface thread as
-  // Form1::download_done(ticket, body): the body of a complete answer with a
-  // 2xx status, or nothing for any failure (no connection, another status,
-  // more than 5 redirects, a cut or oversized body, 15 s without data).
+  // Starts fetching the URL in the background and returns at once; several
+  // downloads may run at the same time. The outcome comes back once, on the
+  // user-interface thread, as Form1::download_done(ticket, result), at the
+  // latest 60 s after the start: by then the transfer has been cancelled
+  // and nothing of it is left running.
   virtual void start(int ticket, const std::string& url) = 0;
 };
 

@@ -6,6 +6,7 @@
 #include "app/form1.h"
 #include "app/text.h"
 #include "database/countries.h"
+#include "database/entries.h"
 #include "database/profile_file.h"
 
 namespace proxanto {
@@ -36,11 +37,10 @@ int entry_of(std::string_view name, bool& block_mark) {
 
 }  // namespace
 
-std::vector<ProxyRecord> load_records(std::string database, std::optional<int> filter,
-                                      std::vector<int>* country_counts) {
+void for_each_entry(std::string_view text,
+                    const std::function<void(int n, std::string_view value, bool blocked)>& visit) {
   // One pass over the section: the first line of each key decides, as for
   // the platform's lookups, and nothing but the text is kept.
-  const std::string text = profile_text(std::move(database));
   // The first line of a key, as offsets into the text; the value's size is
   // kNone for a line without "=".
   constexpr std::uint32_t kUnseen = 0xFFFFFFFFu, kNone = 0xFFFFFFFEu;
@@ -61,9 +61,7 @@ std::vector<ProxyRecord> load_records(std::string database, std::optional<int> f
     slot.begin = key.has_value ? static_cast<std::uint32_t>(key.value.data() - text.data()) : 0;
     slot.size = key.has_value ? static_cast<std::uint32_t>(key.value.size()) : kNone;
   });
-  const auto value_of = [&](const Line& line) {
-    return std::string_view(text).substr(line.begin, line.size);
-  };
+  const auto value_of = [&](const Line& line) { return text.substr(line.begin, line.size); };
   const auto number = [&](const Line& line) {
     return line.size < kNone ? profile_number(value_of(line)) : 0;
   };
@@ -73,12 +71,9 @@ std::vector<ProxyRecord> load_records(std::string database, std::optional<int> f
   const auto at = [](const std::vector<Line>& lines, int n) {
     return static_cast<std::size_t>(n) < lines.size() ? lines[static_cast<std::size_t>(n)] : Line{};
   };
-  if (country_counts) country_counts->assign(kCountryCount, 0);
-  std::vector<ProxyRecord> records;
-  records.reserve(static_cast<std::size_t>(std::min(count, static_cast<int>(values.size()))));
   for (int n = 0; n < count; ++n) {
     const Line entry = at(values, n);
-    if (entry.size >= kNone || number(at(marks, n)) != 0) continue;
+    if (entry.size >= kNone) continue;
     // Only a quoted or an overlong value needs the platform's copy rules.
     std::string_view value = value_of(entry);
     std::string copied;
@@ -86,17 +81,29 @@ std::vector<ProxyRecord> load_records(std::string database, std::optional<int> f
       copied = profile_value(value, kEntryBuffer);
       value = copied;
     }
-    ProxyRecord record{std::string(trim_blanks(value)), n};
+    value = trim_blanks(value);
     // An entry without an address is no proxy at all.
-    if (trim_blanks(record.address()).empty()) continue;
+    if (trim_blanks(value.substr(0, value.find(';'))).empty()) continue;
+    visit(n, value, number(at(marks, n)) != 0);
+  }
+}
+
+std::vector<ProxyRecord> load_records(std::string database, std::optional<int> filter,
+                                      std::vector<int>* country_counts) {
+  const std::string text = profile_text(std::move(database));
+  if (country_counts) country_counts->assign(kCountryCount, 0);
+  std::vector<ProxyRecord> records;
+  for_each_entry(text, [&](int n, std::string_view value, bool blocked) {
+    if (blocked) return;
+    ProxyRecord record{std::string(value), n};
     if (filter || country_counts) {
       const std::optional<int> id = country_id(record.country());
       if (country_counts && id) ++(*country_counts)[static_cast<std::size_t>(*id)];
       // An entry with no readable country never matches a country filter.
-      if (filter && (!id || *id != *filter)) continue;
+      if (filter && (!id || *id != *filter)) return;
     }
     records.push_back(std::move(record));
-  }
+  });
   return records;
 }
 
@@ -137,6 +144,7 @@ void Form1::hold_loads(bool hold) {
   menu("filter").enabled = loads_allowed();
   menu("upd").enabled = loads_allowed();
   set_proxy_items(menu("cop").enabled);
+  menu("clipadd").enabled = loads_allowed();
 }
 
 void Form1::empty_result(int par) {

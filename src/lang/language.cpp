@@ -29,10 +29,10 @@ void Form1::load_lang(bool refresh_tray) {
     const char* name;
     int message;
   } kCaptions[] = {
-      {"ACTIVE_IP", 8}, {"chPROX", 14}, {"cop", 13},     {"st", 6},       {"en", 12},
-      {"hotkeys", 15},  {"lang", 16},   {"favadd", 18},  {"favIPs", 19},  {"ipadd", 20},
-      {"obnovit", 21},  {"ab", 24},     {"filter", 4},   {"upd", 29},     {"block", 30},
-      {"check", 33},    {"working", 34}, {"rotate", 43},
+      {"ACTIVE_IP", 8}, {"chPROX", 14},  {"cop", 13},     {"st", 6},      {"en", 12},
+      {"hotkeys", 15},  {"lang", 16},    {"favadd", 18},  {"favIPs", 19}, {"ipadd", 20},
+      {"obnovit", 21},  {"ab", 24},      {"filter", 4},   {"upd", 29},    {"block", 30},
+      {"check", 33},    {"working", 34}, {"rotate", 43},  {"clipadd", 62},
   };
   for (const auto& caption : kCaptions) menu(caption.name).caption = message(caption.message);
   // The stop item offers what it will do: continue while anonymity is stopped.

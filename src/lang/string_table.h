@@ -51,6 +51,21 @@
   X(145, "%1 minut") \
   X(146, "%1 minuty") \
   X(147, "%1 minuta") \
+  X(150, "%1: %2 proxy, z toho nových %3") \
+  X(151, " (přeskočeno: %1 jiného druhu než HTTP, %2 z místních sítí)") \
+  X(152, "%1: nezdařilo se – %2") \
+  X(153, "nedostupné") \
+  X(154, "server odpověděl kódem %1") \
+  X(155, "přesměrování odmítnuto (více než 5, nebo z https na http)") \
+  X(156, "Databázi se nepodařilo uložit !") \
+  X(157, "odpověď byla neúplná nebo větší než 16 MB") \
+  X(158, "vypršel čas (15 s bez dat, nebo 60 s celkem)") \
+  X(159, "není to adresa http://, https:// ani file:") \
+  X(160, "neobsahuje žádnou proxy") \
+  X(161, "Proxy z veřejných seznamů nikdo neověřil a většina z nich nefunguje.\r\nOvěřit je nyní? Každá proxy bude kontaktována z vaší vlastní IP adresy.\r\nZapne se také „Jen funkční proxy“.") \
+  X(162, "Přidat proxy ze schránky") \
+  X(163, "Ze schránky přidáno nových proxy: %1 (ve schránce jich bylo %2).") \
+  X(164, "Ve schránce není žádná proxy.") \
   X(185, "Proxanto již běží v jiné vaší relaci (například na vzdálené ploše). Jeho proxy platí i zde.") \
   X(201, "- Off -") \
   X(202, "Ok") \
@@ -98,4 +113,19 @@
   X(245, "%1 minutes") \
   X(246, "%1 minutes") \
   X(247, "%1 minute") \
+  X(250, "%1: %2 proxies, %3 of them new") \
+  X(251, " (skipped: %1 other than HTTP, %2 of local networks)") \
+  X(252, "%1: failed – %2") \
+  X(253, "cannot be reached") \
+  X(254, "the server answered %1") \
+  X(255, "redirect refused (more than 5, or from https to http)") \
+  X(256, "The database could not be saved !") \
+  X(257, "the answer was incomplete or larger than 16 MB") \
+  X(258, "timed out (15 s without data, or 60 s in all)") \
+  X(259, "not an http://, https:// or file: address") \
+  X(260, "holds no proxy") \
+  X(261, "Nobody has checked the proxies of public lists, and most of them do not work.\r\nCheck them now? Each proxy will be contacted from your own IP address.\r\n“Only working proxies” is switched on as well.") \
+  X(262, "Add proxies from clipboard") \
+  X(263, "%1 new proxies added from the clipboard (it held %2).") \
+  X(264, "There is no proxy in the clipboard.") \
   X(285, "Proxanto is already running in another of your sessions (a remote desktop, for example). Its proxy is in force here too.")

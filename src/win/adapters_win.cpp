@@ -103,15 +103,22 @@ bool Win32Tray::notify(std::uint32_t message, const TrayIconRecord& record) {
   return Shell_NotifyIconW(message, &data) != FALSE;
 }
 
+namespace {
+
+// Another program may hold the clipboard for a moment.
+bool open_clipboard(HWND owner) {
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    if (OpenClipboard(owner)) return true;
+    Sleep(20);
+  }
+  return false;
+}
+
+}  // namespace
+
 void Win32Clipboard::set_text(const std::string& text) {
   const std::wstring wide = widen(text);
-  // Another program may hold the clipboard for a moment.
-  bool opened = false;
-  for (int attempt = 0; attempt < 10 && !opened; ++attempt) {
-    opened = OpenClipboard(owner_) != FALSE;
-    if (!opened) Sleep(20);
-  }
-  if (!opened) return;
+  if (!open_clipboard(owner_)) return;
   EmptyClipboard();
   const SIZE_T bytes = (wide.size() + 1) * sizeof(wchar_t);
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
@@ -126,6 +133,24 @@ void Win32Clipboard::set_text(const std::string& text) {
     }
   }
   CloseClipboard();
+}
+
+std::optional<std::string> Win32Clipboard::get_text(std::size_t limit) {
+  if (!open_clipboard(owner_)) return std::nullopt;
+  std::optional<std::string> text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    // The text ends at its NUL, or at the end of the memory if another
+    // program left none.
+    const std::size_t units = GlobalSize(data) / sizeof(wchar_t);
+    if (const auto* wide = static_cast<const wchar_t*>(GlobalLock(data))) {
+      std::wstring_view view(wide, units);
+      view = view.substr(0, view.find(L'\0'));
+      if (view.size() <= limit) text = narrow(view);
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
 }
 
 std::int16_t Win32Keyboard::key_state(int virtual_key) {

@@ -5,8 +5,10 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/ports.h"
+#include "win/win_util.h"
 
 namespace proxanto::win {
 
@@ -56,6 +58,7 @@ class Win32Clipboard final : public ClipboardPort {
  public:
   explicit Win32Clipboard(HWND owner) : owner_(owner) {}
   void set_text(const std::string& text) override;
+  std::optional<std::string> get_text(std::size_t limit) override;
 
  private:
   HWND owner_;
@@ -70,16 +73,24 @@ class Win32Keyboard final : public KeyboardPort {
 // lParam a DownloadOutcome that the receiver deletes.
 inline constexpr UINT kDownloadDoneMessage = WM_APP + 1;
 struct DownloadOutcome {
-  std::optional<std::string> body;
+  FetchResult result;
 };
 
+// Each download on a thread of its own, which ends by the deadline at the
+// latest, whatever the server does.
 class Win32Download final : public DownloadPort {
  public:
-  explicit Win32Download(HWND window) : window_(window) {}
+  static constexpr DWORD kDeadlineMs = 60000;
+  explicit Win32Download(HWND window, DWORD deadline_ms = kDeadlineMs)
+      : window_(window), deadline_ms_(deadline_ms) {}
   void start(int ticket, const std::string& url) override;
+  // The downloads whose threads have not ended yet.
+  std::size_t running();
 
  private:
   HWND window_;  // receives kDownloadDoneMessage
+  DWORD deadline_ms_;
+  std::vector<UniqueHandle> threads_;
 };
 
 class Win32Process final : public ProcessPort {

@@ -1,17 +1,20 @@
-// The database download: WinHTTP on a thread of its own, so that the tray
-// menu, the hot keys and the session end are served while it runs. Every
-// limit a server could abuse is checked here; anything outside them is a
-// failed download.
+// The downloads of the update: WinHTTP, each on a thread of its own, so that
+// the tray menu, the hot keys and the session end are served while they run.
+// Every limit a server could abuse is checked here; anything outside them is
+// a failed download, and none outlives its deadline.
 
 #include <windows.h>
 #include <winhttp.h>
 #include <shlwapi.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "update/redirects.h"
 #include "win/adapters_win.h"
 #include "win/win_util.h"
 
@@ -19,9 +22,10 @@ namespace proxanto::win {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr std::size_t kMaxBody = 16u << 20;  // the largest database the loader reads
-constexpr int kMaxRedirects = 5;
-constexpr int kStallMs = 15000;  // no data for this long fails the download
+constexpr DWORD kStallMs = 15000;            // no data for this long fails the download
 constexpr DWORD kMaxUrl = 2048;
 
 struct InternetCloser {
@@ -32,7 +36,8 @@ using UniqueInternet = Unique<HINTERNET, InternetCloser>;
 struct Job {
   HWND window;
   int ticket;
-  std::wstring url;
+  std::string url;
+  Clock::time_point deadline;
 };
 
 std::optional<std::wstring> header(HINTERNET request, DWORD which) {
@@ -57,11 +62,34 @@ std::wstring resolve(const std::wstring& base, const std::wstring& location) {
   return combined;
 }
 
-enum class Step { Body, Redirect, Failed };
+// Bounds the next blocking call on the request: 15 s without data, and never
+// past the deadline, so that the transfer ends there whatever the server
+// does. False once the deadline has passed.
+bool bound(HINTERNET request, Clock::time_point deadline) {
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  if (left <= 0) return false;
+  const int ms = static_cast<int>(std::min<long long>(left, kStallMs));
+  WinHttpSetTimeouts(request, ms, ms, ms, ms);
+  return true;
+}
 
-// One request: the body of a 2xx answer into `body`, or the next address.
-Step request_once(HINTERNET session, const std::wstring& url, std::string& body,
-                  std::wstring& next) {
+FetchStep failed(FetchFailure failure, int status = 0) {
+  return {std::nullopt, {std::nullopt, failure, status}};
+}
+
+// A call on the request failed: a time limit (Wine reports the socket's own
+// error for it), or `otherwise`.
+FetchStep failed_call(Clock::time_point deadline, FetchFailure otherwise) {
+  const DWORD error = GetLastError();
+  const bool late =
+      error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT || Clock::now() >= deadline;
+  return failed(late ? FetchFailure::TimedOut : otherwise);
+}
+
+// One request: the body of a 2xx answer, or the next address.
+FetchStep request_once(HINTERNET session, const std::string& address, Clock::time_point deadline) {
+  const std::wstring url = widen(address);
   URL_COMPONENTS parts = {};
   parts.dwStructSize = sizeof(parts);
   wchar_t host[256] = {};
@@ -73,9 +101,9 @@ Step request_once(HINTERNET session, const std::wstring& url, std::string& body,
   parts.dwUrlPathLength = kMaxUrl;
   parts.lpszExtraInfo = extra;
   parts.dwExtraInfoLength = kMaxUrl;
-  if (!WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) return Step::Failed;
-  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
-    return Step::Failed;
+  if (!WinHttpCrackUrl(url.c_str(), 0, 0, &parts) ||
+      (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)) {
+    return failed(FetchFailure::BadAddress);
   }
   const UniqueInternet connection(WinHttpConnect(session, host, parts.nPort, 0));
   const std::wstring object = std::wstring(path) + extra;
@@ -83,80 +111,75 @@ Step request_once(HINTERNET session, const std::wstring& url, std::string& body,
       connection.get(), L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
       WINHTTP_DEFAULT_ACCEPT_TYPES,
       WINHTTP_FLAG_REFRESH | (parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0)));
-  if (!request) return Step::Failed;
-  // Redirects are followed here, counted.
+  if (!request) return failed(FetchFailure::Unreachable);
+  // Redirects are followed by follow_redirects, which checks each one.
   DWORD no_redirects = WINHTTP_DISABLE_REDIRECTS;
   WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &no_redirects,
                    sizeof(no_redirects));
+  if (!bound(request.get(), deadline)) return failed(FetchFailure::TimedOut);
   if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA,
-                          0, 0, 0) ||
-      !WinHttpReceiveResponse(request.get(), nullptr)) {
-    return Step::Failed;
+                          0, 0, 0)) {
+    return failed_call(deadline, FetchFailure::Unreachable);
+  }
+  if (!bound(request.get(), deadline)) return failed(FetchFailure::TimedOut);
+  if (!WinHttpReceiveResponse(request.get(), nullptr)) {
+    return failed_call(deadline, FetchFailure::Unreachable);
   }
   DWORD status = 0;
   DWORD size = sizeof(status);
   if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &size,
                            WINHTTP_NO_HEADER_INDEX)) {
-    return Step::Failed;
+    return failed(FetchFailure::Unreachable);
   }
   if (status >= 300 && status < 400) {
     const std::optional<std::wstring> location = header(request.get(), WINHTTP_QUERY_LOCATION);
-    next = location ? resolve(url, *location) : std::wstring();
-    return next.empty() ? Step::Failed : Step::Redirect;
+    const std::wstring next = location ? resolve(url, *location) : std::wstring();
+    if (next.empty()) return failed(FetchFailure::Status, static_cast<int>(status));
+    return {narrow(next), {}};
   }
-  if (status < 200 || status >= 300) return Step::Failed;
+  if (status < 200 || status >= 300) return failed(FetchFailure::Status, static_cast<int>(status));
 
   std::optional<std::uint64_t> expected;
   if (const auto length = header(request.get(), WINHTTP_QUERY_CONTENT_LENGTH)) {
     expected = std::wcstoull(length->c_str(), nullptr, 10);
-    if (*expected > kMaxBody) return Step::Failed;
+    if (*expected > kMaxBody) return failed(FetchFailure::Incomplete);
   }
-  body.clear();
+  std::string body;
   char buffer[16384];
   while (true) {
     DWORD got = 0;
-    if (!WinHttpReadData(request.get(), buffer, sizeof(buffer), &got)) return Step::Failed;
+    if (!bound(request.get(), deadline)) return failed(FetchFailure::TimedOut);
+    if (!WinHttpReadData(request.get(), buffer, sizeof(buffer), &got)) {
+      return failed_call(deadline, FetchFailure::Incomplete);
+    }
     if (got == 0) break;
-    if (body.size() + got > kMaxBody) return Step::Failed;
+    if (body.size() + got > kMaxBody) return failed(FetchFailure::Incomplete);
     body.append(buffer, got);
   }
   // A connection that closed early leaves the body short of what was announced.
-  if (expected && body.size() != *expected) return Step::Failed;
-  return Step::Body;
+  if (expected && body.size() != *expected) return failed(FetchFailure::Incomplete);
+  return {std::nullopt, {std::move(body)}};
 }
 
-std::optional<std::string> fetch(const std::wstring& url) {
+FetchResult fetch(const Job& job) {
   // The system's WinHTTP proxy setting, never the public proxy this program
   // puts into the Internet settings.
   const UniqueInternet session(WinHttpOpen(L"Proxanto", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                            WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-  if (!session) return std::nullopt;
-  WinHttpSetTimeouts(session.get(), kStallMs, kStallMs, kStallMs, kStallMs);
-  std::wstring address = url;
-  std::string body;
-  for (int redirects = 0; redirects <= kMaxRedirects; ++redirects) {
-    std::wstring next;
-    switch (request_once(session.get(), address, body, next)) {
-      case Step::Body:
-        return body;
-      case Step::Failed:
-        return std::nullopt;
-      case Step::Redirect:
-        address = next;
-        break;
-    }
-  }
-  return std::nullopt;
+  if (!session) return {};
+  return follow_redirects(job.url, [&](const std::string& address) {
+    return request_once(session.get(), address, job.deadline);
+  });
 }
 
 DWORD WINAPI download_thread(void* parameter) {
   const std::unique_ptr<Job> job(static_cast<Job*>(parameter));
   auto outcome = std::make_unique<DownloadOutcome>();
   try {
-    outcome->body = fetch(job->url);
+    outcome->result = fetch(*job);
   } catch (...) {
-    outcome->body.reset();  // out of memory: a failed download
+    outcome->result = {};  // out of memory: a failed download
   }
   if (PostMessageW(job->window, kDownloadDoneMessage, static_cast<WPARAM>(job->ticket),
                    reinterpret_cast<LPARAM>(outcome.get()))) {
@@ -168,15 +191,24 @@ DWORD WINAPI download_thread(void* parameter) {
 }  // namespace
 
 void Win32Download::start(int ticket, const std::string& url) {
-  auto job = std::make_unique<Job>(Job{window_, ticket, widen(url)});
-  HANDLE thread = CreateThread(nullptr, 0, download_thread, job.get(), 0, nullptr);
-  if (thread == nullptr) {
+  running();  // forgets the threads that have ended
+  auto job = std::make_unique<Job>(
+      Job{window_, ticket, url, Clock::now() + std::chrono::milliseconds(deadline_ms_)});
+  UniqueHandle thread(CreateThread(nullptr, 0, download_thread, job.get(), 0, nullptr));
+  if (!thread) {
     PostMessageW(window_, kDownloadDoneMessage, static_cast<WPARAM>(ticket),
                  reinterpret_cast<LPARAM>(new DownloadOutcome{}));
     return;
   }
   job.release();  // the thread owns it
-  CloseHandle(thread);
+  threads_.push_back(std::move(thread));
+}
+
+std::size_t Win32Download::running() {
+  std::erase_if(threads_, [](const UniqueHandle& thread) {
+    return WaitForSingleObject(thread.get(), 0) == WAIT_OBJECT_0;
+  });
+  return threads_.size();
 }
 
 }  // namespace proxanto::win

@@ -18,7 +18,6 @@ namespace {
 constexpr UINT kTimer1Interval = 100;
 constexpr UINT kTimerTInterval = 1000;
 constexpr UINT kTrayRetryInterval = 2000;
-constexpr UINT kUpdateDeadline = 60000;  // the whole download, however slow
 Form1* g_crash_form = nullptr;
 
 LONG WINAPI on_unhandled_exception(EXCEPTION_POINTERS*) {
@@ -150,7 +149,6 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
       if (wparam == static_cast<WPARAM>(TimerId::Timer1)) form_->Timer1_Timer();
       if (wparam == static_cast<WPARAM>(TimerId::t)) form_->t_Timer();
       if (wparam == static_cast<WPARAM>(TimerId::TrayRetry)) form_->tray_retry_Timer();
-      if (wparam == static_cast<WPARAM>(TimerId::UpdateDeadline)) form_->update_deadline_Timer();
       if (wparam == static_cast<WPARAM>(TimerId::Rotate)) form_->rotate_Timer();
       return 0;
     case kProbeDoneMessage: {
@@ -162,7 +160,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
     }
     case kDownloadDoneMessage: {
       const std::unique_ptr<DownloadOutcome> outcome(reinterpret_cast<DownloadOutcome*>(lparam));
-      form_->download_done(static_cast<int>(wparam), std::move(outcome->body));
+      form_->download_done(static_cast<int>(wparam), std::move(outcome->result));
       return 0;
     }
     case WM_QUERYENDSESSION:
@@ -235,10 +233,9 @@ void MainWindow::show_filter(int start_index) {
 void MainWindow::set_enabled(TimerId id, bool enabled) {
   const auto timer = static_cast<UINT_PTR>(id);
   if (enabled) {
-    const UINT interval = id == TimerId::t                ? kTimerTInterval
-                          : id == TimerId::TrayRetry      ? kTrayRetryInterval
-                          : id == TimerId::UpdateDeadline ? kUpdateDeadline
-                                                          : kTimer1Interval;
+    const UINT interval = id == TimerId::t           ? kTimerTInterval
+                          : id == TimerId::TrayRetry ? kTrayRetryInterval
+                                                     : kTimer1Interval;
     SetTimer(hwnd(), timer, interval, nullptr);
   } else {
     KillTimer(hwnd(), timer);

@@ -36,7 +36,7 @@ inline const std::string kNoUpdateServer = "http://127.0.0.1:1/update/ip.ini";
 // disabled first item is not.
 inline constexpr int kChangeProxy = 2, kChangeIp = 4, kCopy = 7, kBlock = 8, kCheck = 10,
                      kOnlyWorking = 11, kStop = 14, kRestore = 15, kAbout = 16, kUpdate = 17,
-                     kExit = 18;
+                     kAddFromClipboard = 18, kExit = 19;
 
 // Polls until the condition holds or the time is up.
 inline bool wait_for(const std::function<bool()>& condition,
@@ -123,11 +123,11 @@ class ProxantoRun {
       return !error;
     }, 5s);
   }
-  // The update comes from `update_url`, preset in the machine's key as an
-  // administrator would: by default a port where nothing listens, so no run
-  // reaches the maker's server.
-  void start(const std::string& update_url = kNoUpdateServer, const std::wstring& arguments = {}) {
-    SetRegString(registry, RegRoot::LocalMachine, kOwnKey, "update_url", update_url);
+  // The update comes from `sources` (one address a line), preset in the
+  // machine's key as an administrator would: by default a port where nothing
+  // listens, so no run reaches the maker's server or a public list.
+  void start(const std::string& sources = kNoUpdateServer, const std::wstring& arguments = {}) {
+    SetRegString(registry, RegRoot::LocalMachine, kOwnKey, "sources", sources);
     std::wstring command = L"\"" + widen(path("proxanto.exe")) + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
@@ -222,8 +222,8 @@ class ProgramTest : public ::testing::Test {
     RegDeleteTreeW(HKEY_CURRENT_USER, widen(kOwnKey).c_str());
   }
   // Starts a program; returns once a proxy is in use and the start-up popup closed.
-  static void start_running(ProxantoRun& program, const std::string& update_url = kNoUpdateServer) {
-    program.start(update_url);
+  static void start_running(ProxantoRun& program, const std::string& sources = kNoUpdateServer) {
+    program.start(sources);
     ASSERT_TRUE(wait_for([] { return proxy().ends_with(" on"); }));
     ASSERT_TRUE(wait_for([&] { return program.popup() == nullptr; }));
   }

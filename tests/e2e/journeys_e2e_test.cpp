@@ -18,7 +18,11 @@ namespace {
 using test_support::HttpServer;
 
 const std::string kNew = "[IP]\r\ncount=1\r\n0=198.51.100.61:3128;8\r\n";
-const std::string kDone = "Aktulizace byla úspěšně dokončena !";
+// The report of an update from `url` alone, which held kNew.
+std::string done(const HttpServer& server) {
+  return "Aktulizace byla úspěšně dokončena !\r\n\r\n" + server.url() +
+         ": 1 proxy, z toho nových 1";
+}
 bool new_proxy_in_use() { return proxy() == "198.51.100.61:3128 on"; }
 
 // An empty database at start-up: the prompt speaks the saved language; No
@@ -39,7 +43,7 @@ TEST_F(ProgramTest, EmptyDatabasePromptEndsOnNoAndUpdatesOnYes) {
       ASSERT_TRUE(empty.ended());
       EXPECT_EQ(proxy(), "- off");
     } else {
-      invoke(empty.message_box(kDone), IDOK);
+      invoke(empty.message_box(done(server)), IDOK);
       EXPECT_TRUE(wait_for(new_proxy_in_use));
     }
   }
@@ -116,7 +120,7 @@ TEST_F(ProgramTest, ARunThroughTheTrayIconToItsExit) {
 
   // The update keeps a backup of the database it replaces.
   run.choose_from_menu(kUpdate);
-  invoke(run.message_box(kDone), IDOK);
+  invoke(run.message_box(done(server)), IDOK);
   EXPECT_EQ(run.read_file("ip.ini"), kNew);
   EXPECT_EQ(run.read_file("ip_backup.ini"), blocked);
   EXPECT_TRUE(wait_for(new_proxy_in_use)) << proxy();
@@ -153,6 +157,61 @@ TEST_F(ProgramTest, TheScheduleSetByHandChangesTheProxyByItself) {
   ASSERT_TRUE(wait_for([&] { return (shown = run.popup_lines()).size() > 1 && shown[0] != '|'; },
                        80s));
   EXPECT_EQ(proxy(), shown.substr(0, shown.find('|')) + " on");
+}
+
+void put_on_clipboard(const std::string& text) {
+  const std::wstring wide = widen(text);
+  // Without an owner, the clipboard would not take the text.
+  const win::UniqueWindow owner = test_support::message_window();
+  if (!OpenClipboard(owner.get())) return;
+  EmptyClipboard();
+  if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (wide.size() + 1) * sizeof(wchar_t))) {
+    memcpy(GlobalLock(memory), wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
+  }
+  CloseClipboard();
+}
+
+// Three sources (the maker's database, a plain list, one that is gone) merge
+// into ip.ini with its block mark kept; the report names each, and the offer
+// to check switches "Only working proxies" on. When every source fails,
+// ip.ini stays as it was. A list on the clipboard joins the database.
+TEST_F(ProgramTest, UpdateMergesItsSourcesAndTheClipboardAddsProxies) {
+  HttpServer server(
+      {HttpServer::ok("", 404)},
+      {{"/update/ip.ini", HttpServer::ok(kNew)},
+       {"/list.txt", HttpServer::ok("198.51.100.7:3128\r\n203.0.113.90:8080 US\r\n")}});
+  start_running(run,
+                server.url() + "\r\n" + server.url("/list.txt") + "\r\n" + server.url("/gone"));
+  run.choose_from_menu(kUpdate);
+  invoke(run.message_box(done(server) + "\r\n" + server.url("/list.txt") +
+                         ": 2 proxy, z toho nových 1\r\n" + server.url("/gone") +
+                         ": nezdařilo se – server odpověděl kódem 404"),
+         IDOK);
+  HWND offer = run.message_box(builtin_string(161));
+  ASSERT_TRUE(offer && GetDlgItem(offer, IDNO));
+  invoke(offer, IDYES);
+  EXPECT_TRUE(wait_for([] { return reg(RegRoot::CurrentUser, kOwnKey, "only_working") == "1"; }));
+  const std::string merged =
+      "[IP]\r\ncount=3\r\n0=198.51.100.61:3128;8\r\n1=198.51.100.7:3128;\r\n"
+      "1_block=1\r\n2=203.0.113.90:8080;\r\n";
+  EXPECT_EQ(run.read_file(), merged);
+
+  SetRegString(registry, RegRoot::LocalMachine, kOwnKey, "sources",
+               server.url("/gone") + "\r\nftp://x");
+  run.choose_from_menu(kUpdate);
+  invoke(run.message_box("Aktualizace se nezdařila !\r\n\r\n" + server.url("/gone") +
+                         ": nezdařilo se – server odpověděl kódem 404\r\nftp://x: nezdařilo se – "
+                         "není to adresa http://, https:// ani file:"),
+         IDOK);
+  EXPECT_EQ(run.read_file(), merged);
+
+  put_on_clipboard("Copied:\r\nhttp://192.0.2.77:8000\r\n198.51.100.7:3128\r\n");
+  run.choose_from_menu(kAddFromClipboard);
+  invoke(run.message_box("Ze schránky přidáno nových proxy: 1 (ve schránce jich bylo 2)."), IDOK);
+  EXPECT_EQ(run.read_file(), "[IP]\r\ncount=4" + merged.substr(13) + "3=192.0.2.77:8000;\r\n");
+  EXPECT_EQ(run.read_file("ip_backup.ini"), merged);
 }
 
 std::string record() { return reg(RegRoot::CurrentUser, kRecordKey, kRecordValue); }

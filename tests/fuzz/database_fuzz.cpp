@@ -1,15 +1,19 @@
 // libFuzzer target: any bytes as ip.ini through the profile reader, the
-// loader and the block writer, and as text through the UTF-8 decoder.
+// loader and the block writer, as a proxy list through the list reader and
+// the merge, and as text through the UTF-8 decoder.
 // `make fuzz` runs it with AddressSanitizer and UndefinedBehaviorSanitizer.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <set>
 #include <string>
 
 #include "app/form1.h"
 #include "app/text.h"
+#include "database/entries.h"
 #include "database/profile_file.h"
+#include "sources/sources.h"
 
 namespace {
 
@@ -51,6 +55,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(parse_profile(marked).get_int("IP", "0_block", 0) == 1);
     check(profile_with_value(marked, "IP", "0_block", "1") == marked);
   }
+
+  // As every source of an update and as the database before: the merge
+  // writes a database that the loader reads whole, each address once, with
+  // every address that was blocked still blocked; merged again into itself
+  // it stays as it is.
+  std::vector<SourceList> lists(2);
+  lists[0].fetched.body = lists[1].fetched.body = bytes;
+  lists[1].origin = SourceOrigin::Local;
+  const MergeResult merged = merge_sources(lists, bytes, {});
+  check(merged.entries <= kMaxDatabaseEntries);
+  check(static_cast<int>(load_records(merged.database, std::nullopt).size()) == merged.loadable);
+  std::set<std::string> blocked, seen;
+  ListCounts counts;
+  read_list(profile_text(bytes), SourceOrigin::Local, counts, [&](const ListedProxy& proxy) {
+    if (proxy.blocked) blocked.emplace(proxy.address);
+  });
+  int entries = 0;
+  for_each_entry(merged.database, [&](int, std::string_view value, bool is_blocked) {
+    const std::string address(trim_blanks(value.substr(0, value.find(';'))));
+    check(seen.insert(address).second && (is_blocked || !blocked.count(address)));
+    ++entries;
+  });
+  check(entries == merged.entries);
+  lists.resize(1);
+  lists[0] = {"", SourceOrigin::Local, {merged.database}};
+  check(merge_sources(lists, merged.database, {}).database == merged.database);
 
   // Only ASCII bytes decode to ASCII: nothing can disguise a ";" or a NUL.
   std::size_t ascii_in = 0, ascii_out = 0;

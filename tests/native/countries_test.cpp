@@ -178,7 +178,8 @@ TEST_F(NewCountries, AreNamedEverywhereAndFilterAcrossARestart) {
 }
 
 // The table is read at the first lookup, never at start-up, and only once,
-// also when it is missing; a host name needs no table.
+// also when it is missing; a host name needs no table. A merge names the
+// country of each new proxy by it.
 TEST_F(NewCountries, LookupReadsTheTableOnceAtTheFirstAddress) {
   ASSERT_FALSE(start(kNewCountries));
   EXPECT_EQ(form.lookup_country("proxy.example.com:8080"), std::nullopt);
@@ -188,6 +189,11 @@ TEST_F(NewCountries, LookupReadsTheTableOnceAtTheFirstAddress) {
                          form.lookup_country("1.0.2.1:80")}),
             (std::vector<std::optional<int>>{81, 14, std::nullopt}));
   EXPECT_EQ(os.ranges_reads, 1);
+  // Proxies merged from a list get the country of their address, if any.
+  os.clipboard = "1.0.1.7:3128\n1.0.2.1:80\n";
+  form.menu_click("clipadd", 0);
+  EXPECT_NE(os.ini().find("=1.0.1.7:3128;81\r\n"), std::string::npos) << os.ini();
+  EXPECT_NE(os.ini().find("=1.0.2.1:80;\r\n"), std::string::npos) << os.ini();
 
   Program damaged;
   damaged.os.ranges = kTable.substr(1);

@@ -162,6 +162,9 @@ struct TestPlatform final : InternetPort, MessageBoxPort, TrayPort, ClipboardPor
   const std::string& tip() const { return tray.back().second.szTip; }
 
   void set_text(const std::string& text) override { clipboard = text; }
+  std::optional<std::string> get_text(std::size_t limit) override {
+    return clipboard.size() > limit ? std::nullopt : std::optional(clipboard);
+  }
   std::string clipboard;
 
   void place() override { journal.push_back("popup place"); }
@@ -211,16 +214,21 @@ struct TestPlatform final : InternetPort, MessageBoxPort, TrayPort, ClipboardPor
   std::deque<double> randoms;
   int draws = 0;
 
-  // Downloads finish when the test says so, with the body `served` holds
-  // for their URL; any other URL fails.
+  // Downloads finish when the test says so, in the order they started, with
+  // the body `served` holds for their URL; any other URL answers 404.
   void start(int ticket, const std::string& url) override { started.emplace_back(ticket, url); }
-  void finish(Form1& form) {
-    const auto found = served.find(started.back().second);
-    form.download_done(started.back().first,
-                       found == served.end() ? std::nullopt : std::optional(found->second));
+  void finish(Form1& form, std::size_t count = SIZE_MAX) {
+    for (; count > 0 && finished < started.size(); --count) {
+      const auto [ticket, url] = started[finished++];
+      const auto found = served.find(url);
+      form.download_done(ticket, found == served.end()
+                                     ? FetchResult{std::nullopt, FetchFailure::Status, 404}
+                                     : FetchResult{found->second});
+    }
   }
   std::map<std::string, std::string> served;
   std::vector<std::pair<int, std::string>> started;
+  std::size_t finished = 0;
 
   // Probe runs, answered by the test through Form1::probe_done.
   void start(int run, const std::vector<std::string>& addresses) override {

@@ -38,7 +38,8 @@ TEST(StartUp, EndsWithAProxyInUseAnnouncedInTheSavedLanguage) {
       "Change IP Address | "
       "Favorites IP Address | - | Add to favorites | Copy IP Address to clipboard | Block this "
       "IP Address | - | Countries Filter | Check proxies | Only working proxies | Language | "
-      "Hotkeys | - | Stop anonymity | Default settings | About | Update | - | Exit";
+      "Hotkeys | - | Stop anonymity | Default settings | About | Update | Add proxies from "
+      "clipboard | - | Exit";
   for (const std::string saved : {"1", "5", "-1", "abc", "0"}) {
     Program p;
     p.os.save("lang", saved);
@@ -149,39 +150,40 @@ const std::string kFailed = "Proxanto, stop ok: Aktualizace se nezdařila !";
 using Update = FormTest;
 
 // An empty answer; an error page; a database the loader would load nothing
-// from; no answer within the deadline; the database gone meanwhile: each
-// keeps (or restores) the database and resumes the proxy in use before, in
-// the registry and WinINet alike. While it downloads, the menu and the hot
-// keys are served; another load or update is not.
+// from; the database gone meanwhile: each keeps (or restores) the database
+// and resumes the proxy in use before, in the registry and WinINet alike.
+// While it downloads, the menu and the hot keys are served; another load or
+// update is not.
 TEST_F(Update, FromTheMenuBacksUpStopsStaysResponsiveAndTakesOnlyAUsableDatabase) {
-  os.save("update_url", kUrl);
+  os.save("sources", kUrl);
   ASSERT_FALSE(start());
   const std::string running = shown();
-  for (const std::string served : {"", "<html><body>404 Not Found</body></html>",
-                                   "[IP]\r\ncount=2\r\n0=192.0.2.9:80;1\r\n0_block=1\r\n1=;3\r\n",
-                                   "deadline", "gone", kFresh.c_str()}) {
+  const std::vector<std::string> items = {"filter", "upd", "clipadd"};
+  for (const std::string served :
+       {"", "<html><body>404 Not Found</body></html>",
+        "[IP]\r\ncount=2\r\n0=192.0.2.9:80;1\r\n0_block=1\r\n1=;3\r\n", "gone", kFresh.c_str()}) {
     os.served[kUrl] = served;
     os.boxes.clear();
     form.menu_click("upd", 0);
     if (served == "gone") os.files.files.erase(os.ini_path());
     EXPECT_EQ(os.files.files[os.folder + "\\ip_backup.ini"], kWorkedExample);
-    EXPECT_EQ(shown().substr(0, 15) + menu({"filter", "upd"}),
-              "- off; inet offFiltr zemí (off) | Aktualizovat (off)");
-    EXPECT_TRUE(os.timers[int(TimerId::UpdateDeadline)]);
-    form.menu_click("upd", 0);
-    form.menu_click("filter", 0);
+    EXPECT_EQ(shown().substr(0, 15) + menu(items),
+              "- off; inet offFiltr zemí (off) | Aktualizovat (off) | "
+              "Přidat proxy ze schránky (off)");
+    for (const std::string& item : items) form.menu_click(item, 0);
     form.tray_callback(0x205);
-    if (served == "deadline") form.update_deadline_Timer();
-    os.finish(form);  // after the deadline: a late answer changes nothing
-    EXPECT_FALSE(os.timers[int(TimerId::UpdateDeadline)]);
-    EXPECT_EQ(menu({"filter", "upd"}), "Filtr zemí | Aktualizovat");
+    os.finish(form);
+    EXPECT_EQ(menu(items), "Filtr zemí | Aktualizovat | Přidat proxy ze schránky");
     if (served == kFresh) break;
-    EXPECT_EQ(os.boxes, std::vector<std::string>{kFailed}) << served;
+    ASSERT_EQ(os.boxes.size(), 1u);
+    EXPECT_TRUE(os.boxes[0].starts_with(kFailed + "\r\n\r\n" + kUrl + ": ")) << served;
     EXPECT_EQ(os.ini() + shown(), kWorkedExample + running) << served;
   }
   EXPECT_EQ(std::tuple(os.started.size(), os.filter_starts.size(), os.menus),
-            std::tuple(6u, 0u, 6));
-  EXPECT_EQ(os.boxes.back(), "Proxanto, information ok: Aktulizace byla úspěšně dokončena !");
+            std::tuple(5u, 0u, 5));
+  EXPECT_EQ(os.boxes.back(),
+            "Proxanto, information ok: Aktulizace byla úspěšně dokončena !\r\n\r\n" + kUrl +
+                ": 2 proxy, z toho nových 2");
   EXPECT_EQ(os.ini() + os.proxy(), kFresh + "203.0.113.70:3128 on");
 }
 

@@ -79,7 +79,7 @@ TEST(SystemProxy, ApplyHandsOverTheProxyAloneForAllButLocalNamesAndStopTheUsersC
               std::string(host).find('.') == std::string::npos) << host;
   const in_addr address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
   freeaddrinfo(found);
-  HttpServer local({HttpServer::ok("the local server")}, address);
+  HttpServer local({HttpServer::ok("the local server")}, {}, address);
   testing::TestPlatform os;
   Win32Registry registry;
   Win32Internet internet(watch);
@@ -150,52 +150,75 @@ TEST(TrayMenuRendering, FollowsTheModelAndGroupsLongProxyLists) {
   EXPECT_EQ(reachable, 10000);
 }
 
-// Runs one download and waits for its outcome, as the main window does.
-std::optional<std::string> download(const std::string& url) {
+// Runs one download and waits for its outcome, as the main window does:
+// the body, or why there is none ("failed 3", "status 404").
+std::string download(const std::string& url, DWORD deadline_ms = Win32Download::kDeadlineMs) {
   const UniqueWindow window = test_support::message_window();
-  Win32Download(window.get()).start(7, url);
+  Win32Download downloads(window.get(), deadline_ms);
+  downloads.start(7, url);
   const std::optional<MSG> message = test_support::next_message(window.get(), kDownloadDoneMessage, 40);
-  if (!message) {
-    ADD_FAILURE() << "no outcome within 40 s";
-    return std::nullopt;
-  }
+  if (!message) return "no outcome within 40 s";
   const std::unique_ptr<DownloadOutcome> done(reinterpret_cast<DownloadOutcome*>(message->lParam));
   EXPECT_EQ(message->wParam, 7u);
-  return done->body;
+  const FetchResult& result = done->result;
+  if (result.body) return *result.body;
+  if (result.failure == FetchFailure::Status) return "status " + std::to_string(result.status);
+  return "failed " + std::to_string(static_cast<int>(result.failure));
 }
 
 // Only a complete answer with a 2xx status within five redirects is a body;
-// no server, another scheme, or 15 s without data fail.
+// anything else fails, and says why.
 TEST(Download, OnlyACompleteAnswerWithA2xxStatusWithinFiveRedirectsIsABody) {
   const std::string db = "[IP]\r\ncount=1\r\n0=192.0.2.1:80;8\r\n";
   const HttpServer::Answer redirect{"HTTP/1.0 302 Found\r\nLocation: /update/ip.ini\r\n\r\n"};
   const std::string big(16u << 20, 'x');
-  const std::tuple<const char*, std::vector<HttpServer::Answer>, std::optional<std::string>, int>
-      cases[] = {
-          {"200", {HttpServer::ok(db)}, db, 1},
-          {"204 without a body", {HttpServer::ok("", 204)}, "", 1},
-          {"five redirects", {redirect, redirect, redirect, redirect, redirect, HttpServer::ok(db)},
-           db, 6},
-          {"a redirect loop", {redirect}, std::nullopt, 6},
-          {"404 with a database as its page", {HttpServer::ok(db, 404)}, std::nullopt, 1},
-          {"cut short of its length", {{"HTTP/1.0 200 OK\r\nContent-Length: 82\r\n\r\n[IP]"}},
-           std::nullopt, 1},
-          {"16 MB exactly", {{"HTTP/1.0 200 OK\r\n\r\n" + big}}, big, 1},
-          {"over 16 MB without a length", {{"HTTP/1.0 200 OK\r\n\r\n" + big + "x"}}, std::nullopt,
-           1},
-          {"over 16 MB announced", {{"HTTP/1.0 200 OK\r\nContent-Length: 104857600\r\n\r\n"}},
-           std::nullopt, 1},
-          {"stalled", {{"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n[IP]", true}}, std::nullopt,
-           1},
-          {"closed without an answer", {}, std::nullopt, 0}};
-  for (const auto& [name, answers, body, requests] : cases) {
+  const std::string unreachable = "failed 0", redirects = "failed 2", incomplete = "failed 3",
+                    timed_out = "failed 4", bad_address = "failed 5";
+  const std::tuple<const char*, std::vector<HttpServer::Answer>, std::string, int> cases[] = {
+      {"200", {HttpServer::ok(db)}, db, 1},
+      {"204 without a body", {HttpServer::ok("", 204)}, "", 1},
+      {"five redirects", {redirect, redirect, redirect, redirect, redirect, HttpServer::ok(db)},
+       db, 6},
+      {"a redirect loop", {redirect}, redirects, 6},
+      {"a redirect nowhere", {{"HTTP/1.0 301 Moved\r\n\r\n"}}, "status 301", 1},
+      {"404 with a database as its page", {HttpServer::ok(db, 404)}, "status 404", 1},
+      {"cut short of its length", {{"HTTP/1.0 200 OK\r\nContent-Length: 82\r\n\r\n[IP]"}},
+       incomplete, 1},
+      {"16 MB exactly", {{"HTTP/1.0 200 OK\r\n\r\n" + big}}, big, 1},
+      {"over 16 MB without a length", {{"HTTP/1.0 200 OK\r\n\r\n" + big + "x"}}, incomplete, 1},
+      {"over 16 MB announced", {{"HTTP/1.0 200 OK\r\nContent-Length: 104857600\r\n\r\n"}},
+       incomplete, 1},
+      {"stalled", {{"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n[IP]", true}}, timed_out, 1},
+      {"closed without an answer", {}, unreachable, 0}};
+  for (const auto& [name, answers, outcome, requests] : cases) {
     HttpServer server(answers);
     ASSERT_TRUE(server.listening());
-    EXPECT_TRUE(download(server.url()) == body) << name;
+    const std::string got = download(server.url());
+    EXPECT_TRUE(got == outcome) << name << got.substr(0, 40);
     EXPECT_EQ(server.requests(), requests) << name;
   }
-  EXPECT_EQ(download("http://127.0.0.1:1/update/ip.ini"), std::nullopt) << "no server";
-  EXPECT_EQ(download("ftp://127.0.0.1/update/ip.ini"), std::nullopt);
+  EXPECT_EQ(download("http://127.0.0.1:1/update/ip.ini"), unreachable) << "no server";
+  EXPECT_EQ(download("ftp://127.0.0.1/update/ip.ini"), bad_address);
+}
+
+// A server that keeps sending, a byte now and then, is cut off at the
+// deadline: the outcome comes, the thread ends and the connection goes.
+TEST(Download, TheDeadlineEndsATransferThatNeverStalls) {
+  HttpServer server({{"HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n" + std::string(1000, 'x'),
+                      false, 0, 100}});
+  const UniqueWindow window = test_support::message_window();
+  Win32Download downloads(window.get(), 1500);
+  downloads.start(1, server.url());
+  const std::optional<MSG> message =
+      test_support::next_message(window.get(), kDownloadDoneMessage, 20);
+  ASSERT_TRUE(message) << "the deadline did not end the download";
+  const std::unique_ptr<DownloadOutcome> done(reinterpret_cast<DownloadOutcome*>(message->lParam));
+  EXPECT_TRUE(!done->result.body && done->result.failure == FetchFailure::TimedOut);
+  for (int waited = 0; (downloads.running() > 0 || server.cut() < 1) && waited < 100; ++waited) {
+    Sleep(20);
+  }
+  EXPECT_EQ(downloads.running(), 0u);
+  EXPECT_EQ(server.cut(), 1) << "the connection outlived the deadline";
 }
 
 // A popup whose repaint fails, the way an unforeseen bug would.

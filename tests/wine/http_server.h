@@ -1,14 +1,16 @@
 #pragma once
 // A tiny HTTP server inside the test process, standing in for the maker's web
-// server: it listens on 127.0.0.1 (or where told), on a port the system picks, and
-// answers on a background thread until it is destroyed, one connection at a
-// time, each with the next scripted answer (the last one repeated).
+// server and the public lists: it listens on 127.0.0.1 (or where told), on a
+// port the system picks, and answers on a background thread until it is
+// destroyed, one connection at a time, each with the next scripted answer
+// (the last one repeated), or with the answer for the path it asks for.
 
 #include <winsock2.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -31,7 +33,8 @@ class HttpServer {
   struct Answer {
     std::string bytes;
     bool stall = false;
-    int delay_ms = 0;  // before the answer is sent
+    int delay_ms = 0;    // before the answer is sent
+    int trickle_ms = 0;  // sent a byte at a time, this long apart
   };
   static Answer ok(const std::string& body, int status = 200, int delay_ms = 0) {
     return {"HTTP/1.0 " + std::to_string(status) + " Status\r\nContent-Length: " +
@@ -39,8 +42,10 @@ class HttpServer {
             false, delay_ms};
   }
 
-  explicit HttpServer(std::vector<Answer> answers, std::optional<in_addr> on = std::nullopt)
-      : answers_(std::move(answers)) {
+  // A request for a path of `by_path` ("/list.txt") gets its answer.
+  explicit HttpServer(std::vector<Answer> answers, std::map<std::string, Answer> by_path = {},
+                      std::optional<in_addr> on = std::nullopt)
+      : answers_(std::move(answers)), by_path_(std::move(by_path)) {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
     listener_.reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
@@ -65,8 +70,12 @@ class HttpServer {
 
   bool listening() const { return port_ != 0; }
   unsigned short port() const { return port_; }
-  std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/update/ip.ini"; }
+  std::string url(const std::string& path = "/update/ip.ini") const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
   int requests() const { return requests_; }
+  // Answers the client went away from before they were whole.
+  int cut() const { return cut_; }
   std::string last_request() {
     std::lock_guard lock(mutex_);
     return last_request_;
@@ -102,24 +111,31 @@ class HttpServer {
       last_request_ = request;
     }
     ++requests_;
-    std::this_thread::sleep_for(std::chrono::milliseconds(answer.delay_ms));
-    for (std::size_t sent = 0; sent < answer.bytes.size();) {
-      const std::size_t chunk = std::min<std::size_t>(answer.bytes.size() - sent, 65536);
-      const int n = send(client, answer.bytes.data() + sent, static_cast<int>(chunk), 0);
-      if (n <= 0) return;
+    const std::size_t path = request.find(' ') + 1;
+    const auto routed = by_path_.find(request.substr(path, request.find(' ', path) - path));
+    const Answer& chosen = routed == by_path_.end() ? answer : routed->second;
+    std::this_thread::sleep_for(std::chrono::milliseconds(chosen.delay_ms));
+    const std::size_t most = chosen.trickle_ms ? 1 : 65536;
+    for (std::size_t sent = 0; sent < chosen.bytes.size() && !stop_;) {
+      const std::size_t chunk = std::min<std::size_t>(chosen.bytes.size() - sent, most);
+      const int n = send(client, chosen.bytes.data() + sent, static_cast<int>(chunk), 0);
+      if (n <= 0) return void(++cut_);
       sent += static_cast<std::size_t>(n);
+      std::this_thread::sleep_for(std::chrono::milliseconds(chosen.trickle_ms));
     }
     // A stalled answer holds the connection until the client gives up.
-    while (answer.stall && !stop_ && recv(client, buffer, sizeof(buffer), 0) != 0) {
+    while (chosen.stall && !stop_ && recv(client, buffer, sizeof(buffer), 0) != 0) {
     }
     shutdown(client, SD_SEND);
   }
 
   const std::vector<Answer> answers_;
+  const std::map<std::string, Answer> by_path_;
   UniqueSocket listener_;
   unsigned short port_ = 0;
   std::atomic<bool> stop_{false};
   std::atomic<int> requests_{0};
+  std::atomic<int> cut_{0};
   std::mutex mutex_;
   std::string last_request_;
   std::thread thread_;
