@@ -112,6 +112,18 @@ std::optional<CountryRanges> CountryRanges::from_bytes(std::string_view bytes) {
   return table;
 }
 
+bool public_ipv4(std::uint32_t ipv4) {
+  static constexpr std::pair<std::uint32_t, int> kBlocks[] = {
+      {0x00000000, 8},  {0x0A000000, 8},  {0x64400000, 10}, {0x7F000000, 8},
+      {0xA9FE0000, 16}, {0xAC100000, 12}, {0xC0000000, 24}, {0xC0000200, 24},
+      {0xC0A80000, 16}, {0xC6120000, 15}, {0xC6336400, 24}, {0xCB007100, 24},
+      {0xE0000000, 3}};
+  for (const auto& [first, bits] : kBlocks) {
+    if ((ipv4 ^ first) >> (32 - bits) == 0) return false;
+  }
+  return true;
+}
+
 std::optional<int> CountryRanges::country_of(std::uint32_t ipv4) const {
   if (starts_.empty()) return std::nullopt;
   // The range is the last one that starts at or before the address.

@@ -20,6 +20,12 @@ std::optional<std::uint32_t> parse_ipv4(std::string_view text);
 // name or an IPv6 address.
 std::optional<std::uint32_t> ipv4_of_address(std::string_view address);
 
+// False for an address that is not on the public Internet: this network,
+// private and shared ones, loopback, link-local, the IETF's, documentation
+// and benchmarking ones, multicast and reserved. The data sets give some of
+// them the country of the registry whose block holds them.
+bool public_ipv4(std::uint32_t ipv4);
+
 class CountryRanges {
  public:
   // The table in the bytes of ipv4_country.bin; nothing when they are not a

@@ -4,7 +4,7 @@ namespace proxanto {
 
 std::optional<int> Form1::lookup_country(std::string_view address) {
   const std::optional<std::uint32_t> ipv4 = ipv4_of_address(address);
-  if (!ipv4) return std::nullopt;
+  if (!ipv4 || !public_ipv4(*ipv4)) return std::nullopt;
   if (!country_ranges_read_) {
     // A missing or damaged table is read once: the addresses then simply
     // have no country.

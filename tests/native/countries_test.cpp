@@ -195,6 +195,18 @@ TEST_F(NewCountries, LookupReadsTheTableOnceAtTheFirstAddress) {
   EXPECT_NE(os.ini().find("=1.0.1.7:3128;81\r\n"), std::string::npos) << os.ini();
   EXPECT_NE(os.ini().find("=1.0.2.1:80;\r\n"), std::string::npos) << os.ini();
 
+  // Off the public Internet there is no country, whatever the data say of
+  // the block (they give documentation addresses the registry's country).
+  std::ifstream file(PROXANTO_RANGE_TABLE, std::ios::binary);
+  Program shipped;
+  shipped.os.ranges.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  for (const auto& [address, country] : std::initializer_list<std::pair<const char*, std::optional<int>>>{
+           {"8.8.8.8:80", 8}, {"203.0.113.90:8080", std::nullopt}, {"198.51.100.7", std::nullopt},
+           {"192.0.2.1", std::nullopt}, {"100.64.0.1", std::nullopt}, {"198.18.0.1", std::nullopt},
+           {"239.1.2.3", std::nullopt}}) {
+    EXPECT_EQ(shipped.form.lookup_country(address), country) << address;
+  }
+
   Program damaged;
   damaged.os.ranges = kTable.substr(1);
   damaged.form.lookup_country("1.0.1.7");
