@@ -218,6 +218,8 @@ Section "Uninstall"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\ip_backup.ini"
   Delete "$INSTDIR\ip.ini.download"
+  ; The last check's results, which a new check makes again.
+  Delete "$INSTDIR\ip_check.txt"
   ${If} ${FileExists} "$INSTDIR\ip.ini"
     MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "$(DeleteDatabase)" /SD IDNO IDNO keep_database
     Delete "$INSTDIR\ip.ini"

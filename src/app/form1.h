@@ -137,13 +137,15 @@ class Form1 {
   std::string update_url = "http://www.marvedo.com/update/ip.ini";
 
   // Checking the proxies: "Check proxies" probes every loaded proxy in the
-  // background; "Only working proxies" makes the random change choose among
-  // those that passed and probes each proxy once it is applied.
+  // background and judges what each working one gives away; "Only working
+  // proxies" makes the random change choose among those that work and do
+  // not reveal the user's address, and probes each proxy once it is applied.
   void check_Click();
   void working_Click();
   void probe_done(int run, int index, const ProbeResult& result);
   // The results of the last check, by address; a load forgets those of
-  // proxies it no longer holds.
+  // proxies it no longer holds. They are kept in a file beside ip.ini and
+  // read again at start-up while less than a day old.
   std::map<std::string, ProbeResult, std::less<>> probe_results;
 
   // The program's settings, in its key under HKEY_CURRENT_USER: a value is
@@ -200,10 +202,16 @@ class Form1 {
   std::string proxy_tooltip() const;
   void empty_result(int par);
   std::string backup_path() const;
-  // Checking proxies: stops a check, names a result, shows the progress.
+  // Checking proxies: stops a check, names a result, shows the progress and
+  // the counts at the end, keeps the results and reads them at start-up.
   void cancel_check();
+  ProbeSettings probe_settings();
   std::string probe_text(const ProbeResult& result);
   std::string check_progress();
+  std::string check_summary();
+  std::string check_results_path() const;
+  void keep_check_results();
+  void load_check_results();
   void show_probe(int position);
   void show_probe(MenuItem& item, const ProxyRecord& record);
   void add_tray_icon();
@@ -225,6 +233,9 @@ class Form1 {
     std::vector<std::string> addresses;
     int done = 0;
     int working = 0;
+    // Working proxies by level; those of no level make up the rest.
+    int elite = 0, anonymous = 0, transparent = 0;
+    bool judged = true;  // false once the judge failed without a proxy
   };
   std::optional<CheckRun> check_;  // the check of the whole list, while it runs
   std::optional<CheckRun> probe_;  // the probe of the proxy in use

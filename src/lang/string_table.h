@@ -46,6 +46,12 @@
   X(139, "neodpovídá") \
   X(140, "chybná odpověď") \
   X(141, "Nastavení se nepodařilo uložit !") \
+  X(170, "elitní") \
+  X(171, "anonymní") \
+  X(172, "prozrazuje vaši adresu") \
+  X(173, "Funkčních %1: elitních %2, anonymních %3, prozrazujících vaši adresu %4") \
+  X(174, "Funkčních %1, anonymitu nelze posoudit") \
+  X(175, ", neposouzených %1") \
   X(201, "- Off -") \
   X(202, "Ok") \
   X(203, "Cancel") \
@@ -86,4 +92,10 @@
   X(238, "refused") \
   X(239, "timed out") \
   X(240, "wrong answer") \
-  X(241, "The setting could not be saved !")
+  X(241, "The setting could not be saved !") \
+  X(270, "elite") \
+  X(271, "anonymous") \
+  X(272, "reveals your address") \
+  X(273, "%1 working: %2 elite, %3 anonymous, %4 reveal your address") \
+  X(274, "%1 working, anonymity could not be judged") \
+  X(275, ", %1 not judged")

@@ -39,6 +39,12 @@ class HttpServer {
             false, delay_ms};
   }
 
+  // A judge's answer in httpbin's form: the client address it saw and the
+  // headers beside Host, as JSON members (", \"Via\": \"1.1 cache\"").
+  static Answer echo(const std::string& origin, const std::string& headers = "") {
+    return ok(R"({"headers": {"Host": "judge")" + headers + R"(}, "origin": ")" + origin + "\"}");
+  }
+
   explicit HttpServer(std::vector<Answer> answers) : answers_(std::move(answers)) {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
@@ -63,6 +69,8 @@ class HttpServer {
 
   bool listening() const { return port_ != 0; }
   std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/update/ip.ini"; }
+  // The server as a proxy address, host:port.
+  std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
   int requests() const { return requests_; }
   std::string last_request() {
     std::lock_guard lock(mutex_);
