@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/menu.h"
@@ -143,6 +145,8 @@ class Form1 {
   void check_Click();
   void working_Click();
   void probe_done(int run, int index, const ProbeResult& result);
+  // A batch of results of one run, as the checker hands them over.
+  void probes_done(int run, std::span<const std::pair<int, ProbeResult>> results);
   // The results of the last check, by address; a load forgets those of
   // proxies it no longer holds. They are kept in a file beside ip.ini and
   // read again at start-up while less than a day old.
@@ -205,6 +209,8 @@ class Form1 {
   // Checking proxies: stops a check, names a result, shows the progress and
   // the counts at the end, keeps the results and reads them at start-up.
   void cancel_check();
+  // Takes one result in; true when it counts for the check of the whole list.
+  bool take_probe(int run, int index, const ProbeResult& result);
   ProbeSettings probe_settings();
   std::string probe_text(const ProbeResult& result);
   std::string check_progress();

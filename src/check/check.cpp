@@ -65,9 +65,35 @@ void Form1::cancel_check() {
 }
 
 void Form1::probe_done(int run, int index, const ProbeResult& result) {
+  const std::pair<int, ProbeResult> one{index, result};
+  probes_done(run, {&one, 1});
+}
+
+void Form1::probes_done(int run, std::span<const std::pair<int, ProbeResult>> results) {
+  bool counted = false;
+  for (const auto& [index, result] : results) counted |= take_probe(run, index, result);
+  // The progress is shown once a batch: each tooltip is a request to the
+  // shell, and a batch of a long list holds hundreds of results.
+  if (!counted || !check_) return;
+  const std::string progress = check_progress();
+  set_tooltip(std::string(kProductName) + "\r\n" + progress + '\0');
+  if (check_->done < static_cast<int>(check_->addresses.size())) {
+    if (t_enabled) zprava(message(33), progress);  // while the popup shows, it follows
+    return;
+  }
+  const std::string summary = check_summary();
+  check_.reset();
+  menu("check").enabled = true;
+  keep_check_results();
+  announce(message(36), summary);
+}
+
+bool Form1::take_probe(int run, int index, const ProbeResult& result) {
   const bool whole_list = check_ && check_->id == run;
   CheckRun* owner = whole_list ? &*check_ : probe_ && probe_->id == run ? &*probe_ : nullptr;
-  if (owner == nullptr || index < 0 || index >= static_cast<int>(owner->addresses.size())) return;
+  if (owner == nullptr || index < 0 || index >= static_cast<int>(owner->addresses.size())) {
+    return false;
+  }
   const std::string address = owner->addresses[static_cast<std::size_t>(index)];
   probe_results[address] = result;
 
@@ -85,7 +111,7 @@ void Form1::probe_done(int run, int index, const ProbeResult& result) {
                             ? message(72)
                             : message(37) + " " + probe_text(result));
     }
-    return;
+    return false;
   }
   ++check_->done;
   if (result.outcome == ProbeResult::Outcome::Working) {
@@ -97,17 +123,7 @@ void Form1::probe_done(int run, int index, const ProbeResult& result) {
   }
   // The list has not changed since the check began: a load ends the check.
   show_probe(index);
-  const std::string progress = check_progress();
-  set_tooltip(std::string(kProductName) + "\r\n" + progress + '\0');
-  if (check_->done < static_cast<int>(check_->addresses.size())) {
-    if (t_enabled) zprava(message(33), progress);  // while the popup shows, it follows
-    return;
-  }
-  const std::string summary = check_summary();
-  check_.reset();
-  menu("check").enabled = true;
-  keep_check_results();
-  announce(message(36), summary);
+  return true;
 }
 
 std::string Form1::probe_text(const ProbeResult& result) {
