@@ -81,6 +81,31 @@ TEST(Judge, IsAskedOnlyAtAPlainHttpAddressThatCannotSmuggleAHeader) {
   }
 }
 
+TEST(Answer, IsWholeOnceItsLengthCameOrTheServerClosedAndRightOnlyWithStatus200) {
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n";
+  const struct {
+    std::string bytes;
+    bool closed;
+    AnswerState state;
+    std::string body;
+  } answers[] = {
+      {head + "hel", false, AnswerState::Incomplete, ""},
+      {head + "hel", true, AnswerState::Wrong, ""},
+      {head + "hello, and more", false, AnswerState::Right, "hello"},
+      {"HTTP/1.0 200 OK\r\n\r\nuntil the end", false, AnswerState::Incomplete, ""},
+      {"HTTP/1.0 200 OK\r\n\r\nuntil the end", true, AnswerState::Right, "until the end"},
+      {"HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 0\r\n\r\n", false,
+       AnswerState::Wrong, ""},
+      {"HTTP/1.1 200 OK\r\nContent-", true, AnswerState::Wrong, ""},
+      {head + std::string(70000, 'x'), false, AnswerState::Wrong, ""},
+  };
+  for (const auto& a : answers) {
+    const HttpAnswer answer = read_answer(a.bytes, a.closed);
+    EXPECT_EQ(std::pair(answer.state, std::string(answer.body)), std::pair(a.state, a.body))
+        << a.bytes.substr(0, 40);
+  }
+}
+
 class Checking : public FormTest {
  protected:
   void SetUp() override {

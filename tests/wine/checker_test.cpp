@@ -51,7 +51,10 @@ Probed probe(const std::vector<std::string>& proxies, const std::string& judge_u
 
 TEST(Checker, EachProxyIsJudgedByTheTestPageThenByWhatTheJudgeSawThroughIt) {
   const HttpServer::Answer page = HttpServer::ok(std::string(kTestPage));
-  HttpServer judge({HttpServer::echo(kUser)});
+  // The judge answers late: the proxies that passed the test page wait for it.
+  HttpServer::Answer late = HttpServer::echo(kUser);
+  late.delay_ms = 500;
+  HttpServer judge({late});
   const std::string judge_url = "http://" + judge.address() + "/get";
   HttpServer forwards({page, HttpServer::echo(kUser + ", " + kProxy, R"(, "X-Forwarded-For": ")" + kUser + "\"")});
   HttpServer via({page, HttpServer::echo(kProxy, R"(, "Via": "1.1 cache")")});
