@@ -52,17 +52,28 @@ void operator delete(void* pointer) noexcept {
 }
 void operator delete(void* pointer, std::size_t) noexcept { operator delete(pointer); }
 
+namespace proxanto::bench {
+// Counts the allocations from now on, from nothing in use.
+void start_counting() {
+  g_in_use = 0;
+  g_peak = 0;
+  g_counting = true;
+}
+// Stops counting; the most that was in use at once.
+std::size_t stop_counting() {
+  g_counting = false;
+  return g_peak;
+}
+}  // namespace proxanto::bench
+
 namespace proxanto {
 
 void run_merge_bench(FileSystemPort& files, const std::string& path, const char* where);
 
 std::size_t peak_allocated(const std::function<void()>& work) {
-  g_in_use = 0;
-  g_peak = 0;
-  g_counting = true;
+  bench::start_counting();
   work();
-  g_counting = false;
-  return g_peak;
+  return bench::stop_counting();
 }
 
 namespace {
@@ -242,9 +253,13 @@ void run_checker_bench();
 #endif
 }  // namespace proxanto
 
-int main() {
-  proxanto::run();
-  proxanto::run_country_bench();
+// "checker" as the argument runs the proxy check alone.
+int main(int argc, char** argv) {
+  const bool checker_only = argc > 1 && std::string(argv[1]) == "checker";
+  if (!checker_only) {
+    proxanto::run();
+    proxanto::run_country_bench();
+  }
 #ifdef _WIN32
   proxanto::run_checker_bench();
 #endif

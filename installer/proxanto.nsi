@@ -218,6 +218,8 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\Proxanto.lnk"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\ip.ini.download"
+  ; The last check's results, which a new check makes again.
+  Delete "$INSTDIR\ip_check.txt"
   ; The database and its backup are the user's data: one question for both,
   ; and a silent uninstall keeps them.
   ${If} ${FileExists} "$INSTDIR\ip.ini"

@@ -32,6 +32,8 @@ void Form1::Form_Load() {
   ARR_EN = english_country_names();
   ARR_CS = czech_country_names();
   ip_count = 0;
+  // The last check's results, for the first load's menu and draw.
+  load_check_results();
 
   // The saved filter is taken only as a pair: an id and a row other than the
   // first ("no filter").

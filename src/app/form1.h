@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/menu.h"
@@ -158,13 +160,17 @@ class Form1 {
   void clipadd_Click();
 
   // Checking the proxies: "Check proxies" probes every loaded proxy in the
-  // background; "Only working proxies" makes the random change choose among
-  // those that passed and probes each proxy once it is applied.
+  // background and judges what each working one gives away; "Only working
+  // proxies" makes the random change choose among those that work and do
+  // not reveal the user's address, and probes each proxy once it is applied.
   void check_Click();
   void working_Click();
   void probe_done(int run, int index, const ProbeResult& result);
+  // A batch of results of one run, as the checker hands them over.
+  void probes_done(int run, std::span<const std::pair<int, ProbeResult>> results);
   // The results of the last check, by address; a load forgets those of
-  // proxies it no longer holds.
+  // proxies it no longer holds. They are kept in a file beside ip.ini and
+  // read again at start-up while less than a day old.
   std::map<std::string, ProbeResult, std::less<>> probe_results;
 
   // The program's settings, in its key under HKEY_CURRENT_USER: a value is
@@ -226,10 +232,18 @@ class Form1 {
   std::string proxy_tooltip() const;
   void empty_result(int par);
   std::string backup_path() const;
-  // Checking proxies: stops a check, names a result, shows the progress.
+  // Checking proxies: stops a check, names a result, shows the progress and
+  // the counts at the end, keeps the results and reads them at start-up.
   void cancel_check();
+  // Takes one result in; true when it counts for the check of the whole list.
+  bool take_probe(int run, int index, const ProbeResult& result);
+  ProbeSettings probe_settings();
   std::string probe_text(const ProbeResult& result);
   std::string check_progress();
+  std::string check_summary();
+  std::string check_results_path() const;
+  void keep_check_results();
+  void load_check_results();
   void show_probe(int position);
   void show_probe(MenuItem& item, const ProxyRecord& record);
   void add_tray_icon();
@@ -272,6 +286,9 @@ class Form1 {
     std::vector<std::string> addresses;
     int done = 0;
     int working = 0;
+    // Working proxies by level; those of no level make up the rest.
+    int elite = 0, anonymous = 0, transparent = 0;
+    bool judged = true;  // false once the judge failed without a proxy
   };
   std::optional<CheckRun> check_;  // the check of the whole list, while it runs
   std::optional<CheckRun> probe_;  // the probe of the proxy in use

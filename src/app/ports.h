@@ -273,24 +273,47 @@ class DownloadPort {
 // Checking proxies ----------------------------------------------------------
 
 // The outcome of one probe of a proxy: asked for the test page through it,
-// did it answer with that page, and how long did the whole answer take.
+// did it answer with that page, and how long did the whole answer take. A
+// proxy that did is then judged by what a judge (a server that answers with
+// the request it received) saw through it: the user's own address
+// (Transparent), only headers that a proxy adds (Anonymous), or neither
+// (Elite). Unknown when the judge gave no usable answer through the proxy,
+// NoJudge when it gave none to the request without a proxy, so that no
+// proxy could be judged.
 struct ProbeResult {
   enum class Outcome { Working, Refused, TimedOut, WrongAnswer };
+  enum class Anonymity { Unknown, NoJudge, Transparent, Anonymous, Elite };
   Outcome outcome = Outcome::Refused;
   int ms = 0;  // until the full answer, for a working proxy
+  Anonymity anonymity = Anonymity::Unknown;
   bool operator==(const ProbeResult&) const = default;
+  // Working and not known to reveal the user's address: offered in the IP
+  // menu and drawn by "Only working proxies".
+  bool offered() const { return outcome == Outcome::Working && anonymity != Anonymity::Transparent; }
+};
+
+// How a run probes: the judge's address (plain http://) and how many probes
+// may be under way at once.
+struct ProbeSettings {
+  std::string judge_url;
+  int at_once = 256;
 };
 
 class CheckerPort {
  public:
   virtual ~CheckerPort() = default;
   // Probes the proxies (addresses as in ProxyServer) in the background, at
-  // most 64 at once, each within 5 s, and returns at once. Each result comes
-  // back on the user-interface thread as Form1::probe_done(run, index,
-  // result), index being the address's position in the list.
-  virtual void start(int run, const std::vector<std::string>& addresses) = 0;
+  // most `settings.at_once` at once, each within 5 s in all, and returns at
+  // once. The run first asks the judge once without a proxy. Each result
+  // comes back on the user-interface thread as Form1::probe_done(run,
+  // index, result), index being the address's position in the list.
+  virtual void start(int run, const std::vector<std::string>& addresses,
+                     const ProbeSettings& settings) = 0;
   // Ends a run at once; its results still under way are dropped.
   virtual void cancel(int run) = 0;
+  // The time of day in seconds since 1970 (UTC), which dates a check's
+  // results.
+  virtual std::int64_t now_seconds() = 0;
 };
 
 class RandomPort {

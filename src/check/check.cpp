@@ -5,12 +5,18 @@
 #include <string>
 
 #include "app/form1.h"
+#include "app/text.h"
+#include "check/probe.h"
+#include "check/results_file.h"
 #include "database/countries.h"
+#include "database/profile_file.h"
 #include "proxy/registry.h"
 
 namespace proxanto {
 
 namespace {
+using Anonymity = ProbeResult::Anonymity;
+
 std::string replace_all(std::string text, const std::string& what, const std::string& with) {
   for (std::size_t at = text.find(what); at != std::string::npos;
        at = text.find(what, at + with.size())) {
@@ -28,7 +34,20 @@ void Form1::check_Click() {
   menu("check").enabled = false;
   announce(message(33), check_progress());
   set_tooltip(std::string(kProductName) + "\r\n" + check_progress() + '\0');
-  os_.checker.start(check_->id, check_->addresses);
+  os_.checker.start(check_->id, check_->addresses, probe_settings());
+}
+
+ProbeSettings Form1::probe_settings() {
+  ProbeSettings settings{setting("judge_url"), kProbesAtOnce};
+  if (settings.judge_url.empty()) settings.judge_url = kDefaultJudgeUrl;
+  // A number out of range is taken as the nearest allowed; anything else
+  // as no setting.
+  std::int64_t at_once = 0;
+  if (parse_whole_number(setting("probes_at_once"), at_once)) {
+    settings.at_once = static_cast<int>(std::clamp<std::int64_t>(at_once, kMinProbesAtOnce,
+                                                                 kMaxProbesAtOnce));
+  }
+  return settings;
 }
 
 void Form1::working_Click() {
@@ -46,44 +65,76 @@ void Form1::cancel_check() {
 }
 
 void Form1::probe_done(int run, int index, const ProbeResult& result) {
-  const bool whole_list = check_ && check_->id == run;
-  CheckRun* owner = whole_list ? &*check_ : probe_ && probe_->id == run ? &*probe_ : nullptr;
-  if (owner == nullptr || index < 0 || index >= static_cast<int>(owner->addresses.size())) return;
-  const std::string address = owner->addresses[static_cast<std::size_t>(index)];
-  probe_results[address] = result;
+  const std::pair<int, ProbeResult> one{index, result};
+  probes_done(run, {&one, 1});
+}
 
-  if (!whole_list) {
-    // The proxy just applied: its items show the result, and the user hears
-    // when it does not work, so that CTRL+Q can change it.
-    probe_.reset();
-    for (int i = 0; i < ip_count; ++i) {
-      if (ip_list[static_cast<std::size_t>(i)].address() == address) show_probe(i);
-    }
-    if (result.outcome != ProbeResult::Outcome::Working && address == current_ip &&
-        !anonymity_stopped()) {
-      announce(address, message(37) + " " + probe_text(result));
-    }
-    return;
-  }
-  ++check_->done;
-  if (result.outcome == ProbeResult::Outcome::Working) ++check_->working;
-  // The list has not changed since the check began: a load ends the check.
-  show_probe(index);
+void Form1::probes_done(int run, std::span<const std::pair<int, ProbeResult>> results) {
+  bool counted = false;
+  for (const auto& [index, result] : results) counted |= take_probe(run, index, result);
+  // The progress is shown once a batch: each tooltip is a request to the
+  // shell, and a batch of a long list holds hundreds of results.
+  if (!counted || !check_) return;
   const std::string progress = check_progress();
   set_tooltip(std::string(kProductName) + "\r\n" + progress + '\0');
   if (check_->done < static_cast<int>(check_->addresses.size())) {
     if (t_enabled) zprava(message(33), progress);  // while the popup shows, it follows
     return;
   }
+  const std::string summary = check_summary();
   check_.reset();
   menu("check").enabled = true;
-  announce(message(36), progress);
+  keep_check_results();
+  announce(message(36), summary);
+}
+
+bool Form1::take_probe(int run, int index, const ProbeResult& result) {
+  const bool whole_list = check_ && check_->id == run;
+  CheckRun* owner = whole_list ? &*check_ : probe_ && probe_->id == run ? &*probe_ : nullptr;
+  if (owner == nullptr || index < 0 || index >= static_cast<int>(owner->addresses.size())) {
+    return false;
+  }
+  const std::string address = owner->addresses[static_cast<std::size_t>(index)];
+  probe_results[address] = result;
+
+  if (!whole_list) {
+    // The proxy just applied: its items show the result, and the user hears
+    // when it does not work or reveals their address, so that CTRL+Q can
+    // change it; a result that arrives after another proxy was applied, or
+    // anonymity was stopped, is no news about the proxy in use.
+    probe_.reset();
+    for (int i = 0; i < ip_count; ++i) {
+      if (ip_list[static_cast<std::size_t>(i)].address() == address) show_probe(i);
+    }
+    if (!result.offered() && address == current_ip && !anonymity_stopped()) {
+      announce(address, result.outcome == ProbeResult::Outcome::Working
+                            ? message(72)
+                            : message(37) + " " + probe_text(result));
+    }
+    return false;
+  }
+  ++check_->done;
+  if (result.outcome == ProbeResult::Outcome::Working) {
+    ++check_->working;
+    check_->elite += result.anonymity == Anonymity::Elite;
+    check_->anonymous += result.anonymity == Anonymity::Anonymous;
+    check_->transparent += result.anonymity == Anonymity::Transparent;
+    if (result.anonymity == Anonymity::NoJudge) check_->judged = false;
+  }
+  // The list has not changed since the check began: a load ends the check.
+  show_probe(index);
+  return true;
 }
 
 std::string Form1::probe_text(const ProbeResult& result) {
   switch (result.outcome) {
-    case ProbeResult::Outcome::Working:
-      return std::to_string(result.ms) + " ms";
+    case ProbeResult::Outcome::Working: {
+      const int level = result.anonymity == Anonymity::Elite         ? 70
+                        : result.anonymity == Anonymity::Anonymous   ? 71
+                        : result.anonymity == Anonymity::Transparent ? 72
+                                                                     : 0;
+      return std::to_string(result.ms) + " ms" + (level ? ", " + message(level) : "");
+    }
     case ProbeResult::Outcome::Refused:
       return message(38);
     case ProbeResult::Outcome::TimedOut:
@@ -99,6 +150,40 @@ std::string Form1::check_progress() {
   std::string text = replace_all(message(35), "%1", std::to_string(check_->done));
   text = replace_all(text, "%2", std::to_string(check_->addresses.size()));
   return replace_all(text, "%3", std::to_string(check_->working));
+}
+
+std::string Form1::check_summary() {
+  // "57 working: 12 elite, 30 anonymous, 15 reveal your address", and how
+  // many gave the judge no answer.
+  if (!check_->judged) return replace_all(message(74), "%1", std::to_string(check_->working));
+  std::string text = message(73);
+  int n = 1;
+  for (const int count : {check_->working, check_->elite, check_->anonymous, check_->transparent}) {
+    text = replace_all(text, "%" + std::to_string(n++), std::to_string(count));
+  }
+  const int unknown = check_->working - check_->elite - check_->anonymous - check_->transparent;
+  if (unknown > 0) text += replace_all(message(75), "%1", std::to_string(unknown));
+  return text;
+}
+
+std::string Form1::check_results_path() const {
+  const std::size_t slash = ini_path.rfind('\\');
+  return ini_path.substr(0, slash == std::string::npos ? 0 : slash + 1) + kResultsFile;
+}
+
+void Form1::keep_check_results() {
+  // A folder that cannot be written loses only what a new check brings back.
+  os_.files.replace_file(check_results_path(),
+                         write_results({os_.checker.now_seconds(), probe_results}));
+}
+
+void Form1::load_check_results() {
+  const std::optional<std::string> text =
+      os_.files.read_file(check_results_path(), kMaxProfileBytes);
+  std::optional<KeptResults> kept = text ? read_results(*text) : std::nullopt;
+  if (!kept) return;
+  const std::int64_t age = os_.checker.now_seconds() - kept->time;
+  if (age >= 0 && age < kResultsLifetimeSeconds) probe_results = std::move(kept->results);
 }
 
 void Form1::show_probe(int position) {
@@ -118,10 +203,11 @@ void Form1::show_probe(MenuItem& item, const ProxyRecord& record) {
   with_country(item.caption, record.address(), country_name(names, record.country()));
   const auto found = probe_results.find(record.address());
   if (found == probe_results.end()) return;
-  const bool working = found->second.outcome == ProbeResult::Outcome::Working;
-  // A proxy that failed stays in the list, shown but not offered.
-  item.caption += (working ? " " : " \u2013 ") + probe_text(found->second);
-  item.enabled = working;
+  // A proxy that failed or reveals the user's address stays in the list,
+  // shown but not offered.
+  const bool offered = found->second.offered();
+  item.caption += (offered ? " " : " \u2013 ") + probe_text(found->second);
+  item.enabled = offered;
 }
 
 }  // namespace proxanto

@@ -7,14 +7,10 @@
 namespace proxanto {
 
 namespace {
-// Nothing the test page comes with is anywhere near this long.
+// Nothing the test page or a judge's page comes with is anywhere near
+// this long.
 constexpr std::size_t kMaxAnswer = 64 * 1024;
 }  // namespace
-
-std::string probe_request() {
-  return std::string("GET ") + kTestUrl + " HTTP/1.1\r\nHost: " + kTestHost +
-         "\r\nUser-Agent: Proxanto\r\nAccept: */*\r\nConnection: close\r\n\r\n";
-}
 
 std::optional<ProxyEndpoint> proxy_endpoint(std::string_view address) {
   address = trim_blanks(address);
@@ -32,11 +28,42 @@ std::optional<ProxyEndpoint> proxy_endpoint(std::string_view address) {
   return ProxyEndpoint{std::string(host), static_cast<std::uint16_t>(number)};
 }
 
-AnswerState judge_answer(std::string_view bytes, bool closed) {
-  if (bytes.size() > kMaxAnswer) return AnswerState::Wrong;
+std::optional<HttpTarget> http_target(std::string_view url) {
+  url = trim_blanks(url);
+  if (ascii_lower(url.substr(0, 7)) != "http://") return std::nullopt;
+  // Anything below a space would end the request line or a header early.
+  for (const char c : url) {
+    if (static_cast<unsigned char>(c) <= ' ') return std::nullopt;
+  }
+  const std::string_view rest = url.substr(7);
+  const std::size_t slash = rest.find('/');
+  const std::string_view authority = rest.substr(0, slash);
+  std::optional<ProxyEndpoint> server;
+  if (authority.find(':') != std::string_view::npos) {
+    server = proxy_endpoint(authority);
+  } else if (!authority.empty() && authority.find_first_of(";=") == std::string_view::npos) {
+    server = ProxyEndpoint{std::string(authority), 80};
+  }
+  if (!server) return std::nullopt;
+  return HttpTarget{*server, slash == std::string_view::npos ? "/" : std::string(rest.substr(slash))};
+}
+
+std::optional<std::string> get_request(std::string_view url, bool to_proxy) {
+  const std::optional<HttpTarget> target = http_target(url);
+  if (!target) return std::nullopt;
+  std::string host = target->server.host;
+  if (target->server.port != 80) host += ":" + std::to_string(target->server.port);
+  return "GET " + (to_proxy ? std::string(trim_blanks(url)) : target->path) +
+         " HTTP/1.1\r\nHost: " + host +
+         "\r\nUser-Agent: Proxanto\r\nAccept: */*\r\nConnection: close\r\n\r\n";
+}
+
+HttpAnswer read_answer(std::string_view bytes, bool closed) {
+  const AnswerState unfinished = closed ? AnswerState::Wrong : AnswerState::Incomplete;
+  if (bytes.size() > kMaxAnswer) return {AnswerState::Wrong, {}};
   const std::size_t head_end = bytes.find("\r\n\r\n");
   if (head_end == std::string_view::npos) {
-    return closed ? AnswerState::Wrong : AnswerState::Incomplete;
+    return {unfinished, {}};
   }
   const std::string head = ascii_lower(bytes.substr(0, head_end));
   std::string_view body = bytes.substr(head_end + 4);
@@ -48,12 +75,18 @@ AnswerState judge_answer(std::string_view bytes, bool closed) {
   if (length_at != std::string::npos) {
     const std::size_t length = static_cast<std::size_t>(
         std::strtoull(head.c_str() + length_at + 17, nullptr, 10));
-    if (body.size() < length) return closed ? AnswerState::Wrong : AnswerState::Incomplete;
+    if (body.size() < length) return {unfinished, {}};
     body = body.substr(0, length);
   } else if (!closed) {
-    return AnswerState::Incomplete;  // the body ends where the connection does
+    return {AnswerState::Incomplete, {}};  // the body ends where the connection does
   }
-  return status_ok && body == kTestPage ? AnswerState::Right : AnswerState::Wrong;
+  return {status_ok ? AnswerState::Right : AnswerState::Wrong, status_ok ? body : std::string_view()};
+}
+
+AnswerState test_page_answer(std::string_view bytes, bool closed) {
+  const HttpAnswer answer = read_answer(bytes, closed);
+  if (answer.state == AnswerState::Right && answer.body != kTestPage) return AnswerState::Wrong;
+  return answer.state;
 }
 
 }  // namespace proxanto

@@ -66,6 +66,12 @@
   X(162, "Přidat proxy ze schránky") \
   X(163, "Ze schránky přidáno nových proxy: %1 (ve schránce jich bylo %2).") \
   X(164, "Ve schránce není žádná proxy.") \
+  X(170, "elitní") \
+  X(171, "anonymní") \
+  X(172, "prozrazuje vaši adresu") \
+  X(173, "Funkčních %1: elitních %2, anonymních %3, prozrazujících vaši adresu %4") \
+  X(174, "Funkčních %1, anonymitu nelze posoudit") \
+  X(175, ", neposouzených %1") \
   X(185, "Proxanto již běží v jiné vaší relaci (například na vzdálené ploše). Jeho proxy platí i zde.") \
   X(201, "- Off -") \
   X(202, "Ok") \
@@ -128,4 +134,10 @@
   X(262, "Add proxies from clipboard") \
   X(263, "%1 new proxies added from the clipboard (it held %2).") \
   X(264, "There is no proxy in the clipboard.") \
+  X(270, "elite") \
+  X(271, "anonymous") \
+  X(272, "reveals your address") \
+  X(273, "%1 working: %2 elite, %3 anonymous, %4 reveal your address") \
+  X(274, "%1 working, anonymity could not be judged") \
+  X(275, ", %1 not judged") \
   X(285, "Proxanto is already running in another of your sessions (a remote desktop, for example). Its proxy is in force here too.")

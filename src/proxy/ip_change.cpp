@@ -24,7 +24,7 @@ void Form1::apply_proxy(const std::string& address) {
   if (menu("working").checked) {
     if (probe_) os_.checker.cancel(probe_->id);
     probe_ = CheckRun{++check_runs_, {address}, 0, 0};
-    os_.checker.start(probe_->id, probe_->addresses);
+    os_.checker.start(probe_->id, probe_->addresses, probe_settings());
   }
 }
 
@@ -33,12 +33,13 @@ void Form1::proxy() {
   if (ip_count <= 0 || ip_list.empty()) return;
   os_.popup.place();
   // With "Only working proxies", the draw is among those that passed the
-  // last check; with none that passed, or no check yet, among all.
+  // last check and do not reveal the user's address; with none such, or no
+  // check yet, among all.
   std::vector<int> working;
   if (menu("working").checked && !probe_results.empty()) {
     for (int i = 0; i < ip_count; ++i) {
       const auto found = probe_results.find(ip_list[static_cast<std::size_t>(i)].address());
-      if (found != probe_results.end() && found->second.outcome == ProbeResult::Outcome::Working) {
+      if (found != probe_results.end() && found->second.offered()) {
         working.push_back(i);
       }
     }

@@ -1,7 +1,8 @@
 #pragma once
-// Probing proxies over Winsock: one thread per run keeps up to 64 probes
-// going at once with non-blocking sockets, and hands the results to the main
-// window in batches.
+// Probing proxies over Winsock: a run's threads, each with up to 64 probes
+// on non-blocking sockets and one select, keep the run's number of probes
+// going at once and hand the results to the main window in batches; one
+// more thread asks the judge without a proxy.
 
 #include <winsock2.h>
 #include <windows.h>
@@ -25,8 +26,10 @@ struct ProbeBatch {
 class Win32Checker final : public CheckerPort {
  public:
   explicit Win32Checker(HWND window) : window_(window) {}
-  void start(int run, const std::vector<std::string>& addresses) override;
+  void start(int run, const std::vector<std::string>& addresses,
+             const ProbeSettings& settings) override;
   void cancel(int run) override;
+  std::int64_t now_seconds() override;
 
   struct RunState {
     std::atomic<bool> cancelled{false};

@@ -153,9 +153,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case kProbeDoneMessage: {
       const std::unique_ptr<ProbeBatch> batch(reinterpret_cast<ProbeBatch*>(lparam));
-      for (const auto& [index, result] : batch->results) {
-        form_->probe_done(static_cast<int>(wparam), index, result);
-      }
+      form_->probes_done(static_cast<int>(wparam), batch->results);
       return 0;
     }
     case kDownloadDoneMessage: {

@@ -231,12 +231,17 @@ struct TestPlatform final : InternetPort, MessageBoxPort, TrayPort, ClipboardPor
   std::size_t finished = 0;
 
   // Probe runs, answered by the test through Form1::probe_done.
-  void start(int run, const std::vector<std::string>& addresses) override {
+  void start(int run, const std::vector<std::string>& addresses,
+             const ProbeSettings& settings) override {
     runs.emplace_back(run, addresses);
+    probe_settings = settings;
   }
   void cancel(int run) override { cancelled.push_back(run); }
+  std::int64_t now_seconds() override { return now; }
   std::vector<std::pair<int, std::vector<std::string>>> runs;
+  ProbeSettings probe_settings;  // of the latest run
   std::vector<int> cancelled;
+  std::int64_t now = 1'700'000'000;
 
   std::string ini_path() const { return folder + "\\ip.ini"; }
   std::string& ini() { return files.files[ini_path()]; }

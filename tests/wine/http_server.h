@@ -42,6 +42,12 @@ class HttpServer {
             false, delay_ms};
   }
 
+  // A judge's answer in httpbin's form: the client address it saw and the
+  // headers beside Host, as JSON members (", \"Via\": \"1.1 cache\"").
+  static Answer echo(const std::string& origin, const std::string& headers = "") {
+    return ok(R"({"headers": {"Host": "judge")" + headers + R"(}, "origin": ")" + origin + "\"}");
+  }
+
   // A request for a path of `by_path` ("/list.txt") gets its answer.
   explicit HttpServer(std::vector<Answer> answers, std::map<std::string, Answer> by_path = {},
                       std::optional<in_addr> on = std::nullopt)
@@ -73,6 +79,8 @@ class HttpServer {
   std::string url(const std::string& path = "/update/ip.ini") const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
+  // The server as a proxy address, host:port.
+  std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
   int requests() const { return requests_; }
   // Answers the client went away from before they were whole.
   int cut() const { return cut_; }
