@@ -217,15 +217,14 @@ class AboutBox final : public DialogHandler {
     GetWindowRect(label, &place);
     MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&place), 2);
 
-    HDC dc = GetDC(label);
-    if (!dc) return;
     RECT extent{};
     {
-      SelectedObject font(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
-      DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &extent,
+      const WindowDc dc(label);
+      if (!dc.get()) return;
+      SelectedObject font(dc.get(), reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+      DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent,
                 DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     }
-    ReleaseDC(label, dc);
     int width = width_of(extent);
     int height = height_of(extent);
     if (fit == Fit::kAtLeastDesign) {

@@ -32,7 +32,8 @@ UniqueBitmap load_picture(int resource_id, int large_id, int width, int height) 
   }
   if (info.bmWidth == width && info.bmHeight == height) return picture;
 
-  HDC screen = GetDC(nullptr);
+  const WindowDc screen_dc(nullptr);
+  HDC screen = screen_dc.get();
   if (!screen) return picture;
   UniqueBitmap scaled(CreateCompatibleBitmap(screen, width, height));
   {
@@ -49,7 +50,6 @@ UniqueBitmap load_picture(int resource_id, int large_id, int width, int height) 
                  info.bmHeight, SRCCOPY);
     }
   }
-  ReleaseDC(nullptr, screen);
   return scaled ? std::move(scaled) : std::move(picture);
 }
 

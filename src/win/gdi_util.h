@@ -1,6 +1,7 @@
 #pragma once
-// Scoped GDI helpers for painting code: a memory device context, an object
-// selected into a context for one scope, and a window's paint cycle.
+// Scoped GDI helpers for painting code: a memory device context, a window's
+// (or the screen's) context, an object selected into a context for one
+// scope, and a window's paint cycle.
 
 #include <windows.h>
 
@@ -12,6 +13,23 @@ struct DcDeleter {
   void operator()(HDC dc) const { DeleteDC(dc); }
 };
 using UniqueDc = Unique<HDC, DcDeleter>;
+
+// GetDC for the lifetime of the object, ReleaseDC after; a null window is
+// the screen.
+class WindowDc {
+ public:
+  explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+  ~WindowDc() {
+    if (dc_) ReleaseDC(window_, dc_);
+  }
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
 
 // Selects an object into a device context and puts the previous one back.
 class SelectedObject {

@@ -131,8 +131,33 @@ void Form2Popup::lay_out(UINT dpi) {
   banner_font_ = std::move(banner_font);
   line_font_ = std::move(line_font);
 
+  extra_height_ = 0;
   set_client_size(window, l.client.cx, l.client.cy, dpi);
+  fit_state_line();
   InvalidateRect(window, nullptr, TRUE);
+}
+
+void Form2Popup::fit_state_line() {
+  // A long second line (the counts after a check) wraps onto more lines
+  // rather than being cut; the popup keeps its width and its corner.
+  HWND popup = window_.get();
+  HWND label = GetDlgItem(popup, kPopupStateId);
+  const std::wstring text = window_text(label);
+  RECT needed = layout_.state;
+  {
+    const WindowDc dc(label);
+    if (!dc.get()) return;
+    SelectedObject font(dc.get(), line_font_.get());
+    DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &needed,
+              DT_CALCRECT | DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+  }
+  const int extra = std::max(0, height_of(needed) - height_of(layout_.state));
+  if (extra == extra_height_) return;
+  extra_height_ = extra;
+  const RECT& line = layout_.state;
+  MoveWindow(label, line.left, line.top, width_of(line), height_of(line) + extra, TRUE);
+  set_client_size(popup, layout_.client.cx, layout_.client.cy + extra, dpi_of(popup));
+  InvalidateRect(popup, nullptr, TRUE);
 }
 
 LRESULT CALLBACK Form2Popup::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -200,7 +225,7 @@ LRESULT Form2Popup::handle(HWND window, UINT message, WPARAM wparam, LPARAM lpar
 }
 
 void Form2Popup::paint_surface(HDC dc) const {
-  const RECT client{0, 0, layout_.client.cx, layout_.client.cy};
+  const RECT client{0, 0, layout_.client.cx, layout_.client.cy + extra_height_};
   FillRect(dc, &client, surface_brush_.get());
   draw_picture(dc, background_.get(), layout_.background);
 }
@@ -307,6 +332,7 @@ void Form2Popup::set_lines(const std::string& txt, const std::string& txt2) {
     SetWindowTextW(label, widen(line.text).c_str());
     RedrawWindow(label, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
   }
+  fit_state_line();
 }
 
 void Form2Popup::fade_out_and_close() {

@@ -48,6 +48,9 @@ class Form2Popup final : public PopupPort {
   void create();
   // Sizes the popup, its labels, fonts and pictures for `dpi`.
   void lay_out(UINT dpi);
+  // Grows the second line's label, and the popup with it, to the lines its
+  // text needs at the label's width.
+  void fit_state_line();
   void paint_surface(HDC dc) const;
   void draw_banner(const DRAWITEMSTRUCT& item) const;
   void draw_line_label(const DRAWITEMSTRUCT& item, COLORREF colour) const;
@@ -55,6 +58,7 @@ class Form2Popup final : public PopupPort {
 
   HWND owner_;
   Layout layout_;
+  int extra_height_ = 0;  // below the design height, for a second line that wraps
   UniqueBitmap background_;  // both pictures at the size of the layout
   UniqueBitmap logo_;
   UniqueBrush surface_brush_;

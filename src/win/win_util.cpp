@@ -1,5 +1,7 @@
 #include "win/win_util.h"
 
+#include "win/gdi_util.h"
+
 #include "app/text.h"
 #include "win/resource_ids.h"
 
@@ -32,9 +34,8 @@ namespace {
 // The system's DPI: that of the screen for a program that is not aware of
 // the DPI of each monitor.
 UINT system_dpi() {
-  HDC dc = GetDC(nullptr);
-  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
-  if (dc) ReleaseDC(nullptr, dc);
+  const WindowDc screen(nullptr);
+  const int dpi = screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
   return dpi > 0 ? static_cast<UINT>(dpi) : kDefaultDpi;
 }
 

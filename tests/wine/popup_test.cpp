@@ -32,6 +32,31 @@ TEST(Popup, LayoutFollowsTheDpi) {
   EXPECT_EQ((std::pair{rect_of(window).top, rect_of(window).right}), kTopRight);
 }
 
+// The counts after a check do not fit one line: the second line wraps, its
+// label and the popup grow alike, the corner stays; a short line shrinks
+// them back.
+TEST(Popup, ALongSecondLineWrapsAndThePopupGrowsToHoldIt) {
+  Form2Popup popup;
+  popup.place();
+  HWND window = popup.hwnd();
+  const auto heights = [&] {
+    RECT client{};
+    GetClientRect(window, &client);
+    const RECT label = rect_of(GetDlgItem(window, kPopupStateId));
+    return std::pair{client.bottom, label.bottom - label.top};
+  };
+  popup.set_lines("Check finished", "x");
+  const auto design = heights();
+  popup.set_lines("Check finished", "57 working: 12 elite, 30 anonymous, 15 reveal your address");
+  const auto grown = heights();
+  EXPECT_GE(grown.second, 3 * design.second / 2);
+  EXPECT_EQ(grown.first - design.first, grown.second - design.second);
+  popup.place();
+  EXPECT_EQ((std::pair{rect_of(window).top, rect_of(window).right}), kTopRight);
+  popup.set_lines("Check finished", "57 working");
+  EXPECT_EQ(heights(), design);
+}
+
 TEST(Popup, ShowsTheLinesWithoutTakingTheKeyboardAndIsForgottenOnceGone) {
   const UniqueWindow working = make_window(WS_POPUP | WS_VISIBLE);
   SetForegroundWindow(working.get());
