@@ -264,6 +264,8 @@ class Form1 {
   // proxy and removes it on the way back.
   bool local_bypass_ = false;
   bool clearing_filter_ = false; // inside the reload after an empty filtered result
+  bool defer_apply_ = false;     // the load about to run is of proxies nobody has checked
+  bool apply_after_check_ = false;  // no proxy applied until the check finds one that works
   bool tray_added_ = false;    // the icon belongs in the tray from start-up on
   bool tray_retrying_ = false;  // the shell refused it; the retry timer runs
   int loads_held_ = 0;          // prompts of loads, or a download, under way

@@ -108,8 +108,9 @@ std::vector<ProxyRecord> load_records(std::string database, std::optional<int> f
 }
 
 void Form1::nacti_ip(int par) {
-  // A check of the old list ends with it.
+  // A check of the old list ends with it, and so does a wait for its result.
   cancel_check();
+  apply_after_check_ = false;
   ip_list.clear();
   ip_count = 0;
   // A file over the size limit loads nothing, as an empty one: its prompt

@@ -7,6 +7,7 @@
 namespace proxanto {
 
 void Form1::apply_proxy(const std::string& address) {
+  apply_after_check_ = false;  // the user's own choice ends a wait for a check
   // A bypass list of the user's own stays as it is; with none, the user's
   // own network goes direct.
   local_bypass_ = bypass_free(os_.registry);

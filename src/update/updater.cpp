@@ -92,7 +92,11 @@ void Form1::finish_update() {
               os_.message_box.show(message(61), kAppTitle, kMbYesNo | kMbIconExclamation) == kIdYes;
     }
     if (check && !menu("working").checked) working_Click();
+    // With a check to come, the connection stays direct until it has found a
+    // proxy that works.
+    defer_apply_ = check;
     nacti_ip(1);
+    defer_apply_ = false;
     if (check) check_Click();
     return;
   }

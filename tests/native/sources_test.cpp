@@ -226,8 +226,17 @@ TEST_F(Update, MergesEverySourceKeepsBlockMarksAndOffersACheckOfPlainLists) {
     ASSERT_EQ(os.boxes.size(), 2u);
     EXPECT_TRUE(os.boxes[1].starts_with(kOffer));
     EXPECT_EQ(std::tuple(form.ip_count, form.menu("working").checked, os.runs.size()),
-              std::tuple(4, answer == kIdYes, answer == kIdYes ? 2u : 0u));
+              std::tuple(4, answer == kIdYes, answer == kIdYes ? 1u : 0u));
   }
+  // With the check, the connection stays direct until it has found a proxy
+  // that works; the counts are shown over that proxy's announcement.
+  EXPECT_EQ(os.proxy(), "- off");
+  for (int i = 0; i < 4; ++i) {
+    form.probe_done(os.runs.back().first, i, {i == 2 ? ProbeResult::Outcome::Working : ProbeResult::Outcome::Refused, 9});
+  }
+  EXPECT_EQ(os.proxy() + " " + os.popup_lines,
+            "203.0.113.80:3128 on Ověření dokončeno|Funkčních 1: elitních 0, anonymních 0, "
+            "prozrazujících vaši adresu 0, neposouzených 1");
   EXPECT_EQ(os.reg(RegRoot::CurrentUser, "Software\\Marvedo\\Quillet", "only_working"), "1");
   EXPECT_EQ(os.boxes[0],
             "Proxanto, information ok: Aktulizace byla úspěšně dokončena !\r\n\r\n"
