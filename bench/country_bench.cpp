@@ -87,6 +87,8 @@ void run_country_bench() {
   os.ranges = std::string(carried_bytes());
   Form1 form{os.platform};
   form.lookup_country(proxies[0]);  // reads the table
+  // The program gives no country to an address off the public Internet.
+  for (const std::uint32_t a : addresses) known -= table->country_of(a) && !public_ipv4(a);
   start = Clock::now();
   for (const std::string& proxy : proxies) known -= form.lookup_country(proxy).has_value();
   const double through_form = elapsed_ms(start);
