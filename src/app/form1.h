@@ -22,6 +22,7 @@ namespace proxanto {
 
 inline constexpr const char* kAppTitle = "Proxanto";
 inline constexpr const char* kProductName = "Proxanto";
+inline constexpr int kMaxFavorites = 32767;  // menu positions are 16-bit
 
 // One accepted entry of ip.ini and the entry number it was read from. Its
 // value, blanks at both ends removed, is kept whole: its ";"-separated fields

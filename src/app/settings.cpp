@@ -21,7 +21,6 @@ constexpr const char* kVirtualStores[] = {
 };
 // The values an earlier version wrote; the favourites follow.
 constexpr const char* kOldSettings[] = {"lang", "filter_id", "filter_index", "only_working"};
-constexpr int kMaxFavorites = 32767;
 
 }  // namespace
 

@@ -130,4 +130,19 @@ std::string ascii_lower(std::string_view text) {
   return out;
 }
 
+std::string fill_in(std::string_view pattern, const std::vector<std::string>& args) {
+  std::string text;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const std::size_t n =
+        i + 1 < pattern.size() ? static_cast<std::size_t>(pattern[i + 1] - '1') : 99;
+    if (pattern[i] == '%' && n < args.size()) {
+      text += args[n];
+      ++i;
+    } else {
+      text += pattern[i];
+    }
+  }
+  return text;
+}
+
 }  // namespace proxanto

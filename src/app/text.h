@@ -39,4 +39,8 @@ std::string_view trim_blanks(std::string_view text);
 
 std::string ascii_lower(std::string_view text);
 
+// The pattern with %1, %2, ... %9 replaced by the arguments, in one pass:
+// an argument that holds "%2" itself stays as it is.
+std::string fill_in(std::string_view pattern, const std::vector<std::string>& args);
+
 }  // namespace proxanto

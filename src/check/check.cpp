@@ -16,14 +16,6 @@ namespace proxanto {
 
 namespace {
 using Anonymity = ProbeResult::Anonymity;
-
-std::string replace_all(std::string text, const std::string& what, const std::string& with) {
-  for (std::size_t at = text.find(what); at != std::string::npos;
-       at = text.find(what, at + with.size())) {
-    text.replace(at, what.size(), with);
-  }
-  return text;
-}
 }  // namespace
 
 void Form1::check_Click() {
@@ -156,22 +148,21 @@ std::string Form1::probe_text(const ProbeResult& result) {
 
 std::string Form1::check_progress() {
   if (!check_) return {};
-  std::string text = replace_all(message(35), "%1", std::to_string(check_->done));
-  text = replace_all(text, "%2", std::to_string(check_->addresses.size()));
-  return replace_all(text, "%3", std::to_string(check_->working));
+  return fill_in(message(35), {std::to_string(check_->done),
+                               std::to_string(check_->addresses.size()),
+                               std::to_string(check_->working)});
 }
 
 std::string Form1::check_summary() {
   // "57 working: 12 elite, 30 anonymous, 15 reveal your address", and how
   // many gave the judge no answer.
-  if (!check_->judged) return replace_all(message(74), "%1", std::to_string(check_->working));
-  std::string text = message(73);
-  int n = 1;
-  for (const int count : {check_->working, check_->elite, check_->anonymous, check_->transparent}) {
-    text = replace_all(text, "%" + std::to_string(n++), std::to_string(count));
-  }
+  if (!check_->judged) return fill_in(message(74), {std::to_string(check_->working)});
+  std::string text = fill_in(message(73), {std::to_string(check_->working),
+                                           std::to_string(check_->elite),
+                                           std::to_string(check_->anonymous),
+                                           std::to_string(check_->transparent)});
   const int unknown = check_->working - check_->elite - check_->anonymous - check_->transparent;
-  if (unknown > 0) text += replace_all(message(75), "%1", std::to_string(unknown));
+  if (unknown > 0) text += fill_in(message(75), {std::to_string(unknown)});
   return text;
 }
 

@@ -7,6 +7,10 @@
 
 namespace proxanto {
 
+// The entries the loader reads at most: entry numbers and menu positions run
+// in 16 bits.
+inline constexpr int kMaxDatabaseEntries = 32767;
+
 // Every entry that the loader examines (numbers 0 to count - 1) and that has
 // an address, in entry order: its number, its value as the loader reads it
 // (blanks at both ends removed; valid during the call only) and whether a

@@ -14,7 +14,6 @@ namespace proxanto {
 namespace {
 constexpr const char* kSection = "IP";
 constexpr std::size_t kEntryBuffer = 1550;  // 1549 characters and the terminator
-constexpr int kMaxEntries = 32767;          // entry numbers and menu positions are 16-bit
 }  // namespace
 
 namespace {
@@ -32,7 +31,7 @@ int entry_of(std::string_view name, bool& block_mark) {
     if (c < '0' || c > '9') return -1;
     n = n * 10 + (c - '0');
   }
-  return n < kMaxEntries ? n : -1;
+  return n < kMaxDatabaseEntries ? n : -1;
 }
 
 }  // namespace
@@ -66,7 +65,7 @@ void for_each_entry(std::string_view text,
     return line.size < kNone ? profile_number(value_of(line)) : 0;
   };
   // A count that is negative (or wraps to it) names no entry.
-  const int count = std::clamp(number(count_line), 0, kMaxEntries);
+  const int count = std::clamp(number(count_line), 0, kMaxDatabaseEntries);
 
   const auto at = [](const std::vector<Line>& lines, int n) {
     return static_cast<std::size_t>(n) < lines.size() ? lines[static_cast<std::size_t>(n)] : Line{};

@@ -7,7 +7,6 @@
 namespace proxanto {
 
 namespace {
-constexpr int kMaxFavorites = 32767;  // menu positions are 16-bit
 
 const std::string kFavorites = "\\Favorites";
 

@@ -59,7 +59,10 @@ std::optional<std::uint32_t> parse_ipv4(std::string_view text) {
       value = value * 10 + static_cast<unsigned>(text[digits] - '0');
       ++digits;
     }
-    if (digits == 0 || digits > 3 || value > 255) return std::nullopt;
+    // A leading zero may only stand alone: some programs read "010" as octal.
+    if (digits == 0 || digits > 3 || value > 255 || (digits > 1 && text[0] == '0')) {
+      return std::nullopt;
+    }
     text.remove_prefix(digits);
     address = address << 8 | value;
   }
@@ -112,16 +115,18 @@ std::optional<CountryRanges> CountryRanges::from_bytes(std::string_view bytes) {
   return table;
 }
 
+bool in_block(std::uint32_t ipv4, const Ipv4Block& block) {
+  return (ipv4 ^ block.first) >> (32 - block.bits) == 0;
+}
+
 bool public_ipv4(std::uint32_t ipv4) {
-  static constexpr std::pair<std::uint32_t, int> kBlocks[] = {
+  static constexpr Ipv4Block kBlocks[] = {
       {0x00000000, 8},  {0x0A000000, 8},  {0x64400000, 10}, {0x7F000000, 8},
       {0xA9FE0000, 16}, {0xAC100000, 12}, {0xC0000000, 24}, {0xC0000200, 24},
       {0xC0A80000, 16}, {0xC6120000, 15}, {0xC6336400, 24}, {0xCB007100, 24},
       {0xE0000000, 3}};
-  for (const auto& [first, bits] : kBlocks) {
-    if ((ipv4 ^ first) >> (32 - bits) == 0) return false;
-  }
-  return true;
+  return std::none_of(std::begin(kBlocks), std::end(kBlocks),
+                      [ipv4](const Ipv4Block& block) { return in_block(ipv4, block); });
 }
 
 std::optional<int> CountryRanges::country_of(std::uint32_t ipv4) const {

@@ -12,13 +12,20 @@
 namespace proxanto {
 
 // An IPv4 address in dotted form: four decimal parts of 0-255, each of one to
-// three digits, and nothing else (no blanks, no port).
+// three digits without a leading zero, and nothing else (no blanks, no port).
 std::optional<std::uint32_t> parse_ipv4(std::string_view text);
 
 // The IPv4 address of a proxy address as the database holds it ("a.b.c.d",
 // "a.b.c.d:port", an optional "scheme://" before it); nothing for a host
 // name or an IPv6 address.
 std::optional<std::uint32_t> ipv4_of_address(std::string_view address);
+
+// The addresses whose first `bits` bits are those of `first`.
+struct Ipv4Block {
+  std::uint32_t first;
+  int bits;
+};
+bool in_block(std::uint32_t ipv4, const Ipv4Block& block);
 
 // False for an address that is not on the public Internet: this network,
 // private and shared ones, loopback, link-local, the IETF's, documentation

@@ -10,14 +10,6 @@ namespace {
 constexpr std::uint32_t kOptionListSize = 20;
 constexpr const char* kBypassValue = "ProxyOverride";
 
-std::optional<std::uint32_t> read_dword(RegistryPort& registry, const std::string& path,
-                                        const std::string& name) {
-  const std::optional<RegValue> value = registry.read(RegRoot::CurrentUser, path, name);
-  if (!value || value->type != kRegDword || value->data.size() != 4) return std::nullopt;
-  const auto& d = value->data;
-  return static_cast<std::uint32_t>(d[0] | d[1] << 8 | d[2] << 16 | std::uint32_t{d[3]} << 24);
-}
-
 std::string current(RegistryPort& registry, const char* name) {
   return GetRegString(registry, RegRoot::CurrentUser, kInternetSettings, name);
 }
@@ -61,7 +53,7 @@ std::optional<AppliedRecord> read_applied(RegistryPort& registry) {
   if (!registry.read(RegRoot::CurrentUser, kRecordKey, kRecordValue)) return std::nullopt;
   AppliedRecord record;
   record.proxy = GetRegString(registry, RegRoot::CurrentUser, kRecordKey, kRecordValue);
-  if (const auto flags = read_dword(registry, kRecordKey, kRecordFlags)) {
+  if (const auto flags = GetRegDword(registry, RegRoot::CurrentUser, kRecordKey, kRecordFlags)) {
     record.user = ConnectionSettings{
         *flags, GetRegString(registry, RegRoot::CurrentUser, kRecordKey, kRecordScript)};
   }

@@ -23,6 +23,14 @@ std::string GetRegString(RegistryPort& registry, RegRoot root, const std::string
   return utf16_to_utf8(units);
 }
 
+std::optional<std::uint32_t> GetRegDword(RegistryPort& registry, RegRoot root,
+                                         const std::string& path, const std::string& name) {
+  const std::optional<RegValue> value = registry.read(root, path, name);
+  if (!value || value->type != kRegDword || value->data.size() != 4) return std::nullopt;
+  const auto& d = value->data;
+  return static_cast<std::uint32_t>(d[0] | d[1] << 8 | d[2] << 16 | std::uint32_t{d[3]} << 24);
+}
+
 bool SetRegString(RegistryPort& registry, RegRoot root, const std::string& path,
                   const std::string& name, const std::string& text) {
   const std::u16string units = utf8_to_utf16(text);

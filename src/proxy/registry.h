@@ -4,6 +4,7 @@
 // succeeded: the program's settings must not be lost without a word.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/ports.h"
@@ -18,6 +19,10 @@ inline const std::string kInternetSettings =
 // value is missing or the value is of another type.
 std::string GetRegString(RegistryPort& registry, RegRoot root, const std::string& path,
                          const std::string& name);
+// The number of a REG_DWORD value; nothing when the key or the value is
+// missing or the value is of another type.
+std::optional<std::uint32_t> GetRegDword(RegistryPort& registry, RegRoot root,
+                                         const std::string& path, const std::string& name);
 // Stores REG_SZ without a terminating NUL, creating missing keys; false when
 // the system refused the write.
 bool SetRegString(RegistryPort& registry, RegRoot root, const std::string& path,

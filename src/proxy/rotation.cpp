@@ -57,10 +57,7 @@ void Form1::show_rotation() {
     choice.checked = choice.visible && minutes == rotate_minutes_;
     // Czech counts 1, 2 to 4 and 5 or more minutes in three forms.
     const int form = minutes == 0 ? 44 : minutes == 1 ? 47 : minutes < 5 ? 46 : 45;
-    choice.caption = message(form);
-    if (const std::size_t at = choice.caption.find("%1"); at != std::string::npos) {
-      choice.caption.replace(at, 2, std::to_string(minutes));
-    }
+    choice.caption = fill_in(message(form), {std::to_string(minutes)});
   }
 }
 

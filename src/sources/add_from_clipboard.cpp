@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/form1.h"
+#include "app/text.h"
 #include "database/profile_file.h"
 
 namespace proxanto {

@@ -1,5 +1,6 @@
 #include "sources/sources.h"
 
+#include <algorithm>
 #include <deque>
 #include <unordered_map>
 #include <unordered_set>
@@ -8,6 +9,7 @@
 #include "database/countries.h"
 #include "database/entries.h"
 #include "database/profile_file.h"
+#include "geo/country_ranges.h"
 
 namespace proxanto {
 
@@ -43,29 +45,6 @@ void for_each_line(std::string_view text, Visit visit) {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-// Four decimal parts 0-255 without leading zeros (which some programs read
-// as octal); nothing for anything else.
-std::optional<std::uint32_t> ipv4(std::string_view host) {
-  std::uint32_t address = 0, part = 0;
-  int parts = 0, digits = 0;
-  for (std::size_t i = 0; i <= host.size(); ++i) {
-    if (i < host.size() && is_digit(host[i])) {
-      // A leading zero may only stand alone.
-      if (++digits > 3 || (digits == 2 && part == 0)) return std::nullopt;
-      part = part * 10 + static_cast<std::uint32_t>(host[i] - '0');
-      continue;
-    }
-    if ((i < host.size() && host[i] != '.') || digits == 0 || part > 255 || ++parts > 4) {
-      return std::nullopt;
-    }
-    address = address << 8 | part;
-    part = 0;
-    digits = 0;
-  }
-  if (parts != 4) return std::nullopt;
-  return address;
-}
-
 // Letters, digits and hyphens in dot-separated labels of 1-63 characters,
 // none starting or ending with a hyphen; the last label is not all digits.
 bool host_name(std::string_view host) {
@@ -92,12 +71,11 @@ bool host_name(std::string_view host) {
 // Addresses no public proxy can have: this network, private networks, the
 // shared address space, loopback, link-local, multicast and reserved.
 bool local_network(std::uint32_t a) {
-  const auto in = [a](std::uint32_t net, int bits) {
-    return a >> (32 - bits) == net >> (32 - bits);
-  };
-  return in(0x00000000, 8) || in(0x0A000000, 8) || in(0x64400000, 10) || in(0x7F000000, 8) ||
-         in(0xA9FE0000, 16) || in(0xAC100000, 12) || in(0xC0A80000, 16) || in(0xE0000000, 4) ||
-         in(0xF0000000, 4);
+  static constexpr Ipv4Block kLocal[] = {{0x00000000, 8},  {0x0A000000, 8},  {0x64400000, 10},
+                                         {0x7F000000, 8},  {0xA9FE0000, 16}, {0xAC100000, 12},
+                                         {0xC0A80000, 16}, {0xE0000000, 3}};
+  return std::any_of(std::begin(kLocal), std::end(kLocal),
+                     [a](const Ipv4Block& block) { return in_block(a, block); });
 }
 
 enum class Verdict { Proxy, OtherKind, LocalNetwork, Junk };
@@ -126,7 +104,7 @@ Verdict parse_address(std::string_view token, SourceOrigin origin, std::string& 
     port_number = port_number * 10 + static_cast<std::uint32_t>(c - '0');
   }
   if (port_number == 0 || port_number > 65535) return Verdict::Junk;
-  const std::optional<std::uint32_t> ip = ipv4(host);
+  const std::optional<std::uint32_t> ip = parse_ipv4(host);
   bool numeric = true;
   for (std::size_t i = 0; !ip && i < host.size(); ++i)
     numeric = numeric && (is_digit(host[i]) || host[i] == '.');
@@ -207,21 +185,6 @@ void read_plain(std::string_view text, SourceOrigin origin, ListCounts& counts,
 }
 
 }  // namespace
-
-std::string fill_in(std::string_view pattern, const std::vector<std::string>& args) {
-  std::string text;
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    const std::size_t n =
-        i + 1 < pattern.size() ? static_cast<std::size_t>(pattern[i + 1] - '1') : 99;
-    if (pattern[i] == '%' && n < args.size()) {
-      text += args[n];
-      ++i;
-    } else {
-      text += pattern[i];
-    }
-  }
-  return text;
-}
 
 namespace {
 

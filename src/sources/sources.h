@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/ports.h"
+#include "database/entries.h"
 
 namespace proxanto {
 
@@ -21,9 +22,6 @@ inline constexpr const char* kPublicLists[] = {
     "https://raw.githubusercontent.com/TheSpeedX/PROXY-List/master/http.txt",
     "https://raw.githubusercontent.com/monosans/proxy-list/main/proxies/http.txt",
 };
-
-// The entries the loader reads at most (entry numbers run in 16 bits).
-inline constexpr int kMaxDatabaseEntries = 32767;
 
 // The addresses of the setting "sources" (one a line, blanks around them and
 // empty lines ignored); when it names none, `update_url` then the public lists.
@@ -103,9 +101,6 @@ MergeResult merge_sources(const std::vector<SourceList>& sources, std::string_vi
 // Message n of the current language.
 using MessageText = std::function<std::string(int n)>;
 
-// The message with %1, %2, ... filled in, in one pass: an argument holding
-// "%2" (an address with an escaped character) stays as it is.
-std::string fill_in(std::string_view pattern, const std::vector<std::string>& args);
 
 // The report of an update: message 27 or 28 (after a failed write, with
 // message 56), then a line for each source.

@@ -53,7 +53,7 @@ TEST(Countries, TheFirstTableKeepsItsIdsAndEveryOtherCountryFollowsByCode) {
 TEST(Ipv4, FourDecimalPartsOf0To255AndNothingElse) {
   const std::optional<std::uint32_t> none;
   for (const auto& [text, address] : std::initializer_list<std::pair<const char*, std::optional<std::uint32_t>>>{
-           {"0.0.0.0", 0}, {"255.255.255.255", 0xFFFFFFFF}, {"010.1.2.3", 0x0A010203}, {"", none},
+           {"0.0.0.0", 0}, {"255.255.255.255", 0xFFFFFFFF}, {"10.1.2.3", 0x0A010203}, {"010.1.2.3", none}, {"", none},
            {"1.2.3", none}, {"1.2.3.4.5", none}, {"256.1.1.1", none}, {"1.2.3.0256", none},
            {" 1.2.3.4", none}, {"1.2.3.4 ", none}, {"1..2.3", none}, {"1.2.3.-4", none},
            {"1.2.3.4:80", none}, {"a.b.c.d", none}, {"1.2.3.4.", none}}) {
