@@ -166,8 +166,9 @@ class Form1 {
   // not reveal the user's address, and probes each proxy once it is applied.
   void check_Click();
   void working_Click();
+  // One result, or a batch of results of one run as the checker hands them
+  // over.
   void probe_done(int run, int index, const ProbeResult& result);
-  // A batch of results of one run, as the checker hands them over.
   void probes_done(int run, std::span<const std::pair<int, ProbeResult>> results);
   // The results of the last check, by address; a load forgets those of
   // proxies it no longer holds. They are kept in a file beside ip.ini and
@@ -265,7 +266,11 @@ class Form1 {
   // proxy and removes it on the way back.
   bool local_bypass_ = false;
   bool clearing_filter_ = false; // inside the reload after an empty filtered result
-  bool defer_apply_ = false;     // the load about to run is of proxies nobody has checked
+  // What the end of a load does: apply a proxy at random, as always; wait
+  // for the check of proxies nobody has checked yet; or keep the state in
+  // force (proxies added to the database).
+  enum class AfterLoad { ApplyRandom, ApplyAfterCheck, Keep };
+  AfterLoad after_load_ = AfterLoad::ApplyRandom;
   bool apply_after_check_ = false;  // no proxy applied until the check finds one that works
   bool tray_added_ = false;    // the icon belongs in the tray from start-up on
   bool tray_retrying_ = false;  // the shell refused it; the retry timer runs

@@ -304,9 +304,10 @@ class CheckerPort {
   virtual ~CheckerPort() = default;
   // Probes the proxies (addresses as in ProxyServer) in the background, at
   // most `settings.at_once` at once, each within 5 s in all, and returns at
-  // once. The run first asks the judge once without a proxy. Each result
-  // comes back on the user-interface thread as Form1::probe_done(run,
-  // index, result), index being the address's position in the list.
+  // once. The run first asks the judge once without a proxy. The results
+  // come back on the user-interface thread in batches, as
+  // Form1::probes_done(run, {index, result}...), index being the address's
+  // position in the list.
   virtual void start(int run, const std::vector<std::string>& addresses,
                      const ProbeSettings& settings) = 0;
   // Ends a run at once; its results still under way are dropped.

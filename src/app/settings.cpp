@@ -42,9 +42,14 @@ bool Form1::save_setting(const std::string& name, const std::string& value,
 }
 
 void Form1::adopt_virtual_store() {
-  // A value the user's key already has is the user's newer choice. What the
-  // old version stored wins over the machine's key, as it did for the old
-  // version, whose reads saw the virtual store first.
+  // Once: a user's key that holds any setting has had them adopted already,
+  // or holds the user's newer choices. What the old version stored wins over
+  // the machine's key, as it did for the old version, whose reads saw the
+  // virtual store first.
+  for (const std::string name : kOldSettings) {
+    if (os_.registry.read(RegRoot::CurrentUser, Hkey, name)) return;
+  }
+  if (os_.registry.read(RegRoot::CurrentUser, Hkey + "\\Favorites", "count")) return;
   const auto adopt = [&](const std::string& store, const std::string& subkey,
                          const std::string& name) {
     if (os_.registry.read(RegRoot::CurrentUser, Hkey + subkey, name)) return;

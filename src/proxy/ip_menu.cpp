@@ -34,13 +34,18 @@ void Form1::ipnabidka() {
     entry.children.clear();
     show_probe(entry, record);
   }
-  // Proxies that nobody has checked yet are mostly dead: applying one would
-  // break the user's web. The check applies the first proxy that works.
-  if (defer_apply_) {
-    apply_after_check_ = true;
-    return;
+  switch (after_load_) {
+    case AfterLoad::ApplyRandom:
+      proxy();
+      break;
+    case AfterLoad::ApplyAfterCheck:
+      // Proxies that nobody has checked yet are mostly dead: applying one
+      // would break the user's web. The check applies one that works.
+      apply_after_check_ = true;
+      break;
+    case AfterLoad::Keep:
+      break;
   }
-  proxy();
 }
 
 }  // namespace proxanto

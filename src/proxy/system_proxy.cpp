@@ -25,6 +25,7 @@ void Form1::go_direct() {
 }
 
 void Form1::stop_proxy() {
+  apply_after_check_ = false;  // the user's stop holds, also when a check ends later
   os_.popup.place();
   go_direct();
   announce_stopped();
@@ -43,6 +44,7 @@ void Form1::announce_stopped() {
 }
 
 void Form1::obnovit_Click() {
+  apply_after_check_ = false;
   local_bypass_ = switch_to_direct(os_.registry);
   os_.popup.place();
   SetProxy(false, "");

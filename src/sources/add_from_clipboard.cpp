@@ -43,8 +43,17 @@ void Form1::clipadd_Click() {
         fill_in(message(63), {std::to_string(copied.added), std::to_string(copied.counts.proxies)}),
         kAppTitle, kMbOk | kMbIconInformation);
   }
-  // The new proxies join the list and its menu.
-  if (copied.added > 0) nacti_ip(1);
+  // The new proxies join the list and its menu; the proxy in use, or the
+  // stopped state, stays as it is. Block can now mark the proxy in use if
+  // the clipboard brought it.
+  if (copied.added == 0) return;
+  after_load_ = AfterLoad::Keep;
+  nacti_ip(1);
+  after_load_ = AfterLoad::ApplyRandom;
+  if (!current_ip.empty() && !anonymity_stopped()) {
+    listed_ = !database_entries(current_ip).empty();
+    set_proxy_items(true);
+  }
 }
 
 }  // namespace proxanto

@@ -94,9 +94,9 @@ void Form1::finish_update() {
     if (check && !menu("working").checked) working_Click();
     // With a check to come, the connection stays direct until it has found a
     // proxy that works.
-    defer_apply_ = check;
+    after_load_ = check ? AfterLoad::ApplyAfterCheck : AfterLoad::ApplyRandom;
     nacti_ip(1);
-    defer_apply_ = false;
+    after_load_ = AfterLoad::ApplyRandom;
     if (check) check_Click();
     return;
   }

@@ -399,7 +399,11 @@ void Win32Checker::start(int run_id, const std::vector<std::string>& addresses,
   auto run = std::make_shared<Run>(window_, run_id, addresses, settings, state,
                                    Clock::now() + kProbeTime);
   // Several select sets, one per worker: a plain select watches 64 sockets.
-  const int at_once = std::clamp(settings.at_once, kMinProbesAtOnce, kMaxProbesAtOnce);
+  // No more places than proxies: the probe of the one proxy just applied
+  // needs one worker.
+  const int at_once =
+      std::min(std::clamp(settings.at_once, kMinProbesAtOnce, kMaxProbesAtOnce),
+               std::max(1, static_cast<int>(std::min<std::size_t>(addresses.size(), 1024))));
   const int workers = (at_once + kPlacesPerWorker - 1) / kPlacesPerWorker;
   try {
     std::thread(ask_judge_directly, run).detach();

@@ -64,13 +64,16 @@ std::wstring resolve(const std::wstring& base, const std::wstring& location) {
 
 // Bounds the next blocking call on the request: 15 s without data, and never
 // past the deadline, so that the transfer ends there whatever the server
-// does. False once the deadline has passed.
+// does. Sending a request looks the name up, connects and sends, each under
+// its own time limit: the three share what is left. False once the deadline
+// has passed.
 bool bound(HINTERNET request, Clock::time_point deadline) {
   const auto left =
       std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
   if (left <= 0) return false;
-  const int ms = static_cast<int>(std::min<long long>(left, kStallMs));
-  WinHttpSetTimeouts(request, ms, ms, ms, ms);
+  const int each = static_cast<int>(std::min<long long>(std::max<long long>(left / 3, 1), kStallMs));
+  const int receive = static_cast<int>(std::min<long long>(left, kStallMs));
+  WinHttpSetTimeouts(request, each, each, each, receive);
   return true;
 }
 
@@ -181,9 +184,16 @@ DWORD WINAPI download_thread(void* parameter) {
   } catch (...) {
     outcome->result = {};  // out of memory: a failed download
   }
-  if (PostMessageW(job->window, kDownloadDoneMessage, static_cast<WPARAM>(job->ticket),
-                   reinterpret_cast<LPARAM>(outcome.get()))) {
-    outcome.release();  // the window owns it now
+  // A full message queue refuses the outcome for a moment; lost, it would
+  // hold the update, and every command that waits for it, for good.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (PostMessageW(job->window, kDownloadDoneMessage, static_cast<WPARAM>(job->ticket),
+                     reinterpret_cast<LPARAM>(outcome.get()))) {
+      outcome.release();  // the window owns it now
+      break;
+    }
+    if (!IsWindow(job->window)) break;
+    Sleep(50);
   }
   return 0;
 }
@@ -196,8 +206,11 @@ void Win32Download::start(int ticket, const std::string& url) {
       Job{window_, ticket, url, Clock::now() + std::chrono::milliseconds(deadline_ms_)});
   UniqueHandle thread(CreateThread(nullptr, 0, download_thread, job.get(), 0, nullptr));
   if (!thread) {
-    PostMessageW(window_, kDownloadDoneMessage, static_cast<WPARAM>(ticket),
-                 reinterpret_cast<LPARAM>(new DownloadOutcome{}));
+    auto outcome = std::make_unique<DownloadOutcome>();
+    if (PostMessageW(window_, kDownloadDoneMessage, static_cast<WPARAM>(ticket),
+                     reinterpret_cast<LPARAM>(outcome.get()))) {
+      outcome.release();  // the window owns it now
+    }
     return;
   }
   job.release();  // the thread owns it

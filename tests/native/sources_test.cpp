@@ -229,11 +229,22 @@ TEST_F(Update, MergesEverySourceKeepsBlockMarksAndOffersACheckOfPlainLists) {
               std::tuple(4, answer == kIdYes, answer == kIdYes ? 1u : 0u));
   }
   // With the check, the connection stays direct until it has found a proxy
-  // that works; the counts are shown over that proxy's announcement.
+  // that works; the counts are shown over that proxy's announcement. A stop
+  // meanwhile holds.
   EXPECT_EQ(os.proxy(), "- off");
-  for (int i = 0; i < 4; ++i) {
-    form.probe_done(os.runs.back().first, i, {i == 2 ? ProbeResult::Outcome::Working : ProbeResult::Outcome::Refused, 9});
-  }
+  const auto finish_check = [&] {
+    for (int i = 0; i < 4; ++i) {
+      form.probe_done(os.runs.back().first, i,
+                      {i == 2 ? ProbeResult::Outcome::Working : ProbeResult::Outcome::Refused, 9});
+    }
+  };
+  form.obnovit_Click();
+  finish_check();
+  EXPECT_EQ(os.proxy(), "- off");
+  os.answers = {kIdOk, kIdYes};
+  form.menu_click("upd", 0);
+  os.finish(form);
+  finish_check();
   EXPECT_EQ(os.proxy() + " " + os.popup_lines,
             "203.0.113.80:3128 on Ověření dokončeno|Funkčních 1: elitních 0, anonymních 0, "
             "prozrazujících vaši adresu 0, neposouzených 1");
@@ -254,10 +265,14 @@ TEST_F(Update, MergesEverySourceKeepsBlockMarksAndOffersACheckOfPlainLists) {
 // no proxy in it, nothing is written.
 TEST_F(Update, ProxiesFromTheClipboardJoinTheDatabase) {
   ASSERT_FALSE(start());
+  form.favIPsmenu_Click(0);  // none stored: the proxy in use stays entry 0
+  form.menu_click("st", 0);
+  const std::string stopped = shown();
   for (const char* copied : {"no proxy here", "192.0.2.10:8080\n10.0.0.7:3128 mine\n"}) {
     os.clipboard = copied;
     form.menu_click("clipadd", 0);
   }
+  EXPECT_EQ(shown(), stopped) << "adding proxies changes no proxy and keeps a stop";
   EXPECT_EQ(os.boxes, (std::vector<std::string>{
                           "Proxanto, exclamation ok: Ve schránce není žádná proxy.",
                           "Proxanto, information ok: Ze schránky přidáno nových proxy: 1 (ve "
