@@ -24,6 +24,17 @@ inline constexpr const char* kAppTitle = "Proxanto";
 inline constexpr const char* kProductName = "Proxanto";
 inline constexpr int kMaxFavorites = 32767;  // menu positions are 16-bit
 
+// Field k of an entry's value (fields are separated by ";"), or empty past
+// the last one.
+inline std::string_view entry_field(std::string_view value, std::size_t k) {
+  for (; k > 0; --k) {
+    const std::size_t separator = value.find(';');
+    if (separator == std::string_view::npos) return {};
+    value.remove_prefix(separator + 1);
+  }
+  return value.substr(0, value.find(';'));
+}
+
 // One accepted entry of ip.ini and the entry number it was read from. Its
 // value, blanks at both ends removed, is kept whole: its ";"-separated fields
 // are, in file order, the address, the country id as text and any further
@@ -33,16 +44,7 @@ struct ProxyRecord {
   std::string value;
   int entry = 0;
 
-  // Field k, or empty past the last one.
-  std::string_view field(std::size_t k) const {
-    std::string_view rest = value;
-    for (; k > 0; --k) {
-      const std::size_t separator = rest.find(';');
-      if (separator == std::string_view::npos) return {};
-      rest.remove_prefix(separator + 1);
-    }
-    return rest.substr(0, rest.find(';'));
-  }
+  std::string_view field(std::size_t k) const { return entry_field(value, k); }
   std::string_view address() const { return field(0); }
   std::string_view country() const { return field(1); }
 };
@@ -312,10 +314,7 @@ class Form1 {
 // The proxies a database yields: its entries that are there, not blocked
 // and, with a filter, of that country. The loader and the update's check of
 // a download share it.
-// With `country_counts`, also counts the proxies of each country id among
-// those entries, the filter aside.
-std::vector<ProxyRecord> load_records(std::string database, std::optional<int> filter,
-                                      std::vector<int>* country_counts = nullptr);
+std::vector<ProxyRecord> load_records(std::string database, std::optional<int> filter);
 
 // The schedule's interval in minutes from its saved text: a whole number
 // from 1 to 1,440, or 0 (never) for anything else.

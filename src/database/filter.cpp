@@ -3,6 +3,7 @@
 #include "app/form1.h"
 #include "app/text.h"
 #include "database/countries.h"
+#include "database/entries.h"
 #include "database/profile_file.h"
 
 namespace proxanto {
@@ -15,8 +16,13 @@ void Form1::filter_Click() {
   // The dialog lists the countries of the whole database, whatever the
   // filter. They are counted here, when asked for, so that no load (start-up
   // above all) pays for it.
-  load_records(os_.files.read_file(ini_path, kMaxProfileBytes).value_or(std::string()),
-               std::nullopt, &country_counts);
+  country_counts.assign(kCountryCount, 0);
+  const std::string text =
+      profile_text(os_.files.read_file(ini_path, kMaxProfileBytes).value_or(std::string()));
+  for_each_entry(text, [this](int, std::string_view value, bool blocked) {
+    const std::optional<int> id = country_id(entry_field(value, 1));
+    if (id && !blocked) ++country_counts[static_cast<std::size_t>(*id)];
+  });
   os_.window.show_filter(static_cast<int>(row));
 }
 

@@ -87,19 +87,16 @@ void for_each_entry(std::string_view text,
   }
 }
 
-std::vector<ProxyRecord> load_records(std::string database, std::optional<int> filter,
-                                      std::vector<int>* country_counts) {
+std::vector<ProxyRecord> load_records(std::string database, std::optional<int> filter) {
   const std::string text = profile_text(std::move(database));
-  if (country_counts) country_counts->assign(kCountryCount, 0);
   std::vector<ProxyRecord> records;
   for_each_entry(text, [&](int n, std::string_view value, bool blocked) {
     if (blocked) return;
     ProxyRecord record{std::string(value), n};
-    if (filter || country_counts) {
-      const std::optional<int> id = country_id(record.country());
-      if (country_counts && id) ++(*country_counts)[static_cast<std::size_t>(*id)];
+    if (filter) {
       // An entry with no readable country never matches a country filter.
-      if (filter && (!id || *id != *filter)) return;
+      const std::optional<int> id = country_id(record.country());
+      if (!id || *id != *filter) return;
     }
     records.push_back(std::move(record));
   });
