@@ -17,6 +17,10 @@ std::string AddBackslash(const std::string& path) {
 
 Form1::Form1(Platform& platform) : os_(platform) {}
 
+std::string Form1::program_file(const char* name) const {
+  return AddBackslash(os_.process.program_folder()) + name;
+}
+
 void Form1::Form_Load() {
   // A run that ended without the exit sequence may have left its proxy set.
   recover_after_unclean_end(os_.registry, os_.internet);
@@ -28,7 +32,7 @@ void Form1::Form_Load() {
   if (std::string url = setting("update_url"); !url.empty()) {
     update_url = std::move(url);
   }
-  ini_path = AddBackslash(os_.process.program_folder()) + "ip.ini";
+  ini_path = program_file("ip.ini");
   ARR_EN = english_country_names();
   ARR_CS = czech_country_names();
   ip_count = 0;

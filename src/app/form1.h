@@ -235,7 +235,9 @@ class Form1 {
   void set_tooltip(const std::string& text);
   std::string proxy_tooltip() const;
   void empty_result(int par);
-  std::string backup_path() const;
+  // A file in the program's folder, beside ip.ini.
+  std::string program_file(const char* name) const;
+  std::string backup_path() const { return program_file("ip_backup.ini"); }
   // Checking proxies: stops a check, names a result, shows the progress and
   // the counts at the end, keeps the results and reads them at start-up.
   void cancel_check();
@@ -245,7 +247,6 @@ class Form1 {
   std::string probe_text(const ProbeResult& result);
   std::string check_progress();
   std::string check_summary();
-  std::string check_results_path() const;
   void keep_check_results();
   void load_check_results();
   void show_probe(int position);

@@ -166,20 +166,15 @@ std::string Form1::check_summary() {
   return text;
 }
 
-std::string Form1::check_results_path() const {
-  const std::size_t slash = ini_path.rfind('\\');
-  return ini_path.substr(0, slash == std::string::npos ? 0 : slash + 1) + kResultsFile;
-}
-
 void Form1::keep_check_results() {
   // A folder that cannot be written loses only what a new check brings back.
-  os_.files.replace_file(check_results_path(),
+  os_.files.replace_file(program_file(kResultsFile),
                          write_results({os_.checker.now_seconds(), probe_results}));
 }
 
 void Form1::load_check_results() {
   const std::optional<std::string> text =
-      os_.files.read_file(check_results_path(), kMaxProfileBytes);
+      os_.files.read_file(program_file(kResultsFile), kMaxProfileBytes);
   std::optional<KeptResults> kept = text ? read_results(*text) : std::nullopt;
   if (!kept) return;
   const std::int64_t age = os_.checker.now_seconds() - kept->time;

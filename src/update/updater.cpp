@@ -111,8 +111,4 @@ void Form1::finish_update() {
   resume();
 }
 
-std::string Form1::backup_path() const {
-  return AddBackslash(os_.process.program_folder()) + "ip_backup.ini";
-}
-
 }  // namespace proxanto
