@@ -218,6 +218,9 @@ class Form1 {
   // into the user's key, where this version keeps them.
   void adopt_virtual_store();
   void apply_proxy(const std::string& address);
+  // The positions of the loaded proxies that the last check found working
+  // and not revealing the user's address.
+  std::vector<int> offered_proxies() const;
   // The user's own settings of the default connection, read once, before
   // this run changes them; every way out gives them back.
   const std::optional<ConnectionSettings>& user_connection();

@@ -79,13 +79,7 @@ void Form1::probes_done(int run, std::span<const std::pair<int, ProbeResult>> re
   keep_check_results();
   // After an update of unchecked proxies: one that works, if any does, and
   // the counts shown over its announcement.
-  if (std::exchange(apply_after_check_, false) &&
-      std::any_of(ip_list.begin(), ip_list.end(), [&](const ProxyRecord& record) {
-        const auto found = probe_results.find(record.address());
-        return found != probe_results.end() && found->second.offered();
-      })) {
-    proxy();
-  }
+  if (std::exchange(apply_after_check_, false) && !offered_proxies().empty()) proxy();
   announce(message(36), summary);
 }
 

@@ -29,6 +29,16 @@ void Form1::apply_proxy(const std::string& address) {
   }
 }
 
+std::vector<int> Form1::offered_proxies() const {
+  std::vector<int> offered;
+  if (probe_results.empty()) return offered;
+  for (int i = 0; i < ip_count; ++i) {
+    const auto found = probe_results.find(ip_list[static_cast<std::size_t>(i)].address());
+    if (found != probe_results.end() && found->second.offered()) offered.push_back(i);
+  }
+  return offered;
+}
+
 void Form1::proxy() {
   // A hot key can arrive while the loader's prompt waits with an empty list.
   if (ip_count <= 0 || ip_list.empty()) return;
@@ -36,15 +46,8 @@ void Form1::proxy() {
   // With "Only working proxies", the draw is among those that passed the
   // last check and do not reveal the user's address; with none such, or no
   // check yet, among all.
-  std::vector<int> working;
-  if (menu("working").checked && !probe_results.empty()) {
-    for (int i = 0; i < ip_count; ++i) {
-      const auto found = probe_results.find(ip_list[static_cast<std::size_t>(i)].address());
-      if (found != probe_results.end() && found->second.offered()) {
-        working.push_back(i);
-      }
-    }
-  }
+  const std::vector<int> working =
+      menu("working").checked ? offered_proxies() : std::vector<int>();
   const int choices = working.empty() ? ip_count : static_cast<int>(working.size());
   const double r = os_.random.draw();
   int pick = static_cast<int>(choices * r);
