@@ -7,7 +7,6 @@
 namespace proxanto {
 
 namespace {
-
 const std::string kFavorites = "\\Favorites";
 
 // The stored count, read by its leading number ("5x" is 5) so that favourites
