@@ -18,12 +18,6 @@ bool is_profile_space(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' || c == '\x1a';
 }
 
-std::string_view trim_profile_spaces(std::string_view text) {
-  while (!text.empty() && is_profile_space(text.front())) text.remove_prefix(1);
-  while (!text.empty() && is_profile_space(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 // The platform keeps names and values as C strings: a NUL ends them.
 std::string_view cut_at_nul(std::string_view text) { return text.substr(0, text.find('\0')); }
 
@@ -239,6 +233,12 @@ std::string encode_file(std::string_view text, FileEncoding encoding) {
 }
 
 }  // namespace
+
+std::string_view trim_profile_spaces(std::string_view text) {
+  while (!text.empty() && is_profile_space(text.front())) text.remove_prefix(1);
+  while (!text.empty() && is_profile_space(text.back())) text.remove_suffix(1);
+  return text;
+}
 
 void for_each_key(std::string_view text, std::string_view section,
                   const std::function<void(const ProfileKey&)>& visit) {

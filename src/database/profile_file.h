@@ -30,6 +30,9 @@ struct ProfileKey {
 void for_each_key(std::string_view text, std::string_view section,
                   const std::function<void(const ProfileKey&)>& visit);
 
+// A name or value without the blanks the reader removes around it (space,
+// tab, line ends, \v, \f and Ctrl+Z): what a written line can keep.
+std::string_view trim_profile_spaces(std::string_view text);
 // What GetPrivateProfileString copies of a value into a buffer of `size`
 // characters: a pair of enclosing quotes removed, cut to size - 1.
 std::string profile_value(std::string_view value, std::size_t size);

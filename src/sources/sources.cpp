@@ -159,7 +159,11 @@ void read_database(std::string_view text, SourceOrigin origin, ListCounts& count
     const std::string_view after = end == std::string_view::npos ? "" : value.substr(end + 1);
     const std::size_t country_end = after.find(';');
     proxy.country = trim_blanks(after.substr(0, country_end));
-    proxy.rest = country_end == std::string_view::npos ? "" : after.substr(country_end);
+    // A written entry ends with these fields: nothing the reader would trim
+    // from the line's end is kept, so that the entry reads back as written.
+    proxy.rest = country_end == std::string_view::npos
+                     ? ""
+                     : trim_profile_spaces(after.substr(country_end));
     proxy.blocked = blocked;
     const Verdict verdict = parse_address(address, origin, scratch, proxy);
     // The user's own database keeps what the loader would load, whatever it is.

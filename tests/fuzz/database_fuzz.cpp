@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -17,11 +18,15 @@
 
 namespace {
 
-void check(bool condition) {
-  if (!condition) std::abort();
+void fail(int line) {
+  std::fprintf(stderr, "broken rule at line %d\n", line);
+  std::abort();
 }
 
 }  // namespace
+
+// A broken rule names its line, so that a finding says which rule broke.
+#define check(condition) ((condition) ? void() : fail(__LINE__))
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace proxanto;
