@@ -288,12 +288,13 @@ MergeResult merge_sources(const std::vector<SourceList>& sources, std::string_vi
     return within(address, text) ? address : normalised.emplace_back(address);
   };
 
-  // Every address of the old database, and whether it was blocked.
+  // Every address of the old database, and whether it was blocked: in any
+  // of its entries, for a duplicate may carry the user's mark.
   std::unordered_map<std::string_view, bool> old_entries;
   ListCounts ignored;
   const std::string_view old_text = text_of(old_database);
   read_list(old_text, SourceOrigin::Local, ignored, [&](const ListedProxy& proxy) {
-    old_entries.emplace(stable(proxy.address, old_text), proxy.blocked);
+    old_entries[stable(proxy.address, old_text)] |= proxy.blocked;
   });
 
   MergeResult result;

@@ -83,11 +83,12 @@ SourceList fetched(std::string address, std::optional<std::string> body,
 }
 
 // In source order, the first occurrence of an address wins; what was blocked
-// stays blocked, by address; ip.ini entries keep their country, the others
+// stays blocked, by address, even where only a duplicate was; ip.ini entries keep their country, the others
 // are looked up. "New" counts what the old database did not hold.
 TEST(Merge, FirstOccurrenceWinsBlockMarksFollowTheAddressAndCountriesAreKept) {
   const std::string old =
-      utf16("[IP]\r\ncount=2\r\n0=192.0.2.1:80;8\r\n1=198.51.100.2:8080;1\r\n1_block=1\r\n");
+      utf16("[IP]\r\ncount=3\r\n0=192.0.2.1:80;8\r\n1=198.51.100.2:8080;1\r\n1_block=1\r\n"
+            "2=192.0.2.1:80;8\r\n2_block=1\r\n");
   const std::vector<SourceList> sources = {
       fetched("a", utf16("[IP]\r\ncount=2\r\n0=203.0.113.1:80;5\r\n1=198.51.100.2:08080;9\r\n")),
       fetched("b", "198.51.100.2:8080\n203.0.113.1:80\n192.0.2.1:80\n203.0.113.50:3128\n"),
@@ -99,10 +100,10 @@ TEST(Merge, FirstOccurrenceWinsBlockMarksFollowTheAddressAndCountriesAreKept) {
   });
   EXPECT_EQ(merged.database,
             "[IP]\r\ncount=4\r\n0=203.0.113.1:80;5\r\n1=198.51.100.2:8080;9\r\n1_block=1\r\n"
-            "2=192.0.2.1:80;\r\n3=203.0.113.50:3128;7\r\n");
+            "2=192.0.2.1:80;\r\n2_block=1\r\n3=203.0.113.50:3128;7\r\n");
   EXPECT_EQ(asked, (std::vector<std::string>{"192.0.2.1", "203.0.113.50"}));
   EXPECT_EQ(std::tuple(merged.entries, merged.loadable, merged.from_plain_lists),
-            std::tuple(4, 3, 2));
+            std::tuple(4, 2, 1));
   std::string reports;
   for (const SourceReport& r : merged.sources) {
     reports += r.address + (r.format == ListFormat::Database ? " ini " : " plain ") +
