@@ -58,7 +58,7 @@ run: win64
 
 bench: native-release win64
 	build/native-release/bench/proxanto_bench
-	PROXANTO_WINE_ARCH=win64 tools/wine-session tools/wine-exec build/win64/proxanto_bench.exe
+	bench/windows-bench
 	PROXANTO_WINE_ARCH=win64 bench/check-memory
 
 # The profile reader, the loader and the UTF-8 decoder under libFuzzer.

@@ -249,19 +249,28 @@ void run() {
 namespace proxanto {
 void run_country_bench();
 #ifdef _WIN32
-void run_checker_bench();
+void run_checker_bench(int test_proxies);
 #endif
 }  // namespace proxanto
 
-// "checker" as the argument runs the proxy check alone.
+// Arguments: "checker" runs the proxy check alone; "--test-proxies PORT"
+// names the control port of the check's test proxies (bench/windows-bench).
 int main(int argc, char** argv) {
-  const bool checker_only = argc > 1 && std::string(argv[1]) == "checker";
+  bool checker_only = false;
+  int test_proxies = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "checker") checker_only = true;
+    if (argument == "--test-proxies" && i + 1 < argc) test_proxies = std::atoi(argv[++i]);
+  }
   if (!checker_only) {
     proxanto::run();
     proxanto::run_country_bench();
   }
 #ifdef _WIN32
-  proxanto::run_checker_bench();
+  proxanto::run_checker_bench(test_proxies);
+#else
+  (void)test_proxies;
 #endif
   return 0;
 }
