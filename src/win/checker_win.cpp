@@ -24,9 +24,13 @@ constexpr auto kBatchEvery = std::chrono::milliseconds(50);
 // answer are seen soon; shorter when a probe's time is up sooner.
 constexpr auto kLongestWait = std::chrono::milliseconds(50);
 constexpr auto kProbeTime = std::chrono::milliseconds(kProbeTimeoutMs);
-// The longest time spent opening connections between two looks at the
-// answers: what the delays measured can be off by.
-constexpr auto kOpening = std::chrono::milliseconds(2);
+// A run opens one connection every kOpenEvery at most, its workers taking
+// turns. The probes of a list end in waves (the silent proxies' time runs
+// out together), each freeing most places at once; opening them all at once
+// would keep the processor busy while answers arrive, and the delays measured
+// for those would include it. 4,000 a second still fill 1,024 places in a
+// quarter of a second.
+constexpr auto kOpenEvery = std::chrono::microseconds(250);
 // A worker's places: as many sockets as one select watches, each probe's
 // socket in one of its sets.
 constexpr int kPlacesPerWorker = FD_SETSIZE;
@@ -187,31 +191,32 @@ void ask_judge_directly(std::shared_ptr<Run> run) {
 // of its places is free and keeps its probes going with one select.
 class Worker {
  public:
-  Worker(Run& run, std::size_t places) : run_(run), places_(places) {}
+  Worker(Run& run, std::size_t places, int workers)
+      : run_(run), places_(places), open_every_(kOpenEvery * workers) {}
 
   void work() {
     page_request_ = get_request(kTestUrl, true).value_or("");
     judge_request_ = get_request(run_.settings.judge_url, true).value_or("");
     while (!run_.state->cancelled && (!exhausted_ || !probes_.empty() || !waiting_.empty())) {
       follow_judge();
-      // Free places are filled before the next look at the answers under
-      // way, for no longer than kOpening, so that opening connections delays
+      // One free place is filled per look at the answers under way, when it
+      // is this worker's turn to open a connection, so that opening delays
       // reading them by little: the delays stay true. A proxy waiting to be
-      // judged goes first. When places are left, the look does not wait.
-      const auto opening = Clock::now();
-      bool more = true;
-      while (more && probes_.size() < places_ && Clock::now() - opening < kOpening) {
-        if (judge_ == Run::Judge::Answered && !waiting_.empty()) {
+      // judged goes first. With a place to fill, the look waits no longer
+      // than the next turn.
+      const bool judge_next = judge_ == Run::Judge::Answered && !waiting_.empty();
+      const bool to_fill = probes_.size() < places_ && (judge_next || !exhausted_);
+      if (to_fill && Clock::now() >= next_turn_) {
+        next_turn_ = Clock::now() + open_every_;
+        if (judge_next) {
           Probe probe = std::move(waiting_.back());
           waiting_.pop_back();
           ask_judge(std::move(probe));
-        } else if (!exhausted_) {
-          open();
         } else {
-          more = false;
+          open();
         }
       }
-      wait_and_serve(more && probes_.size() < places_);
+      wait_and_serve(to_fill);
       if (Clock::now() - last_post_ >= kBatchEvery) post();
     }
     post();
@@ -279,11 +284,12 @@ class Worker {
     }
   }
 
-  // Waits until a socket is ready, a probe's time is up, or, with `more` to
-  // open, not at all; then serves every probe.
-  void wait_and_serve(bool more) {
+  // Waits until a socket is ready, a probe's time is up, or, with a place
+  // `to_fill`, this worker's next turn to open; then serves every probe.
+  void wait_and_serve(bool to_fill) {
     const auto before = Clock::now();
-    auto wait = more ? Clock::duration::zero() : Clock::duration(kLongestWait);
+    Clock::duration wait = kLongestWait;
+    if (to_fill) wait = std::clamp<Clock::duration>(next_turn_ - before, Clock::duration::zero(), wait);
     for (const Probe& probe : probes_) {
       wait = std::max(Clock::duration::zero(), std::min(wait, probe.started + kProbeTime - before));
     }
@@ -366,6 +372,8 @@ class Worker {
 
   Run& run_;
   const std::size_t places_;
+  const Clock::duration open_every_;  // the run's kOpenEvery, shared among its workers
+  Clock::time_point next_turn_;       // when this worker may open a connection
   bool exhausted_ = false;  // the list has no proxy left to take
   Run::Judge judge_ = Run::Judge::Asking;
   std::string page_request_, judge_request_;
@@ -377,11 +385,11 @@ class Worker {
   Clock::time_point last_post_ = Clock::now();
 };
 
-void work(std::shared_ptr<Run> run, std::size_t places) {
+void work(std::shared_ptr<Run> run, std::size_t places, int workers) {
   WSADATA data;
   if (WSAStartup(MAKEWORD(2, 2), &data) == 0) {
     try {
-      Worker(*run, places).work();
+      Worker(*run, places, workers).work();
     } catch (...) {
       // Out of memory: this worker ends without its remaining results.
     }
@@ -410,7 +418,7 @@ void Win32Checker::start(int run_id, const std::vector<std::string>& addresses,
     for (int i = 0; i < workers; ++i) {
       const int places = at_once / workers + (i < at_once % workers ? 1 : 0);
       ++run->workers;
-      std::thread(work, run, static_cast<std::size_t>(places)).detach();
+      std::thread(work, run, static_cast<std::size_t>(places), workers).detach();
     }
   } catch (...) {
     // No thread to be had: the workers begun end at once.
