@@ -155,7 +155,8 @@ void read_database(std::string_view text, SourceOrigin origin, ListCounts& count
   for_each_entry(text, [&](int, std::string_view value, bool blocked) {
     ListedProxy proxy;
     const std::size_t end = value.find(';');
-    const std::string_view address = trim_blanks(value.substr(0, end));
+    // Nothing the reader would trim from a line's start is kept either.
+    const std::string_view address = trim_profile_spaces(value.substr(0, end));
     const std::string_view after = end == std::string_view::npos ? "" : value.substr(end + 1);
     const std::size_t country_end = after.find(';');
     proxy.country = trim_blanks(after.substr(0, country_end));
@@ -168,6 +169,7 @@ void read_database(std::string_view text, SourceOrigin origin, ListCounts& count
     const Verdict verdict = parse_address(address, origin, scratch, proxy);
     // The user's own database keeps what the loader would load, whatever it is.
     if (verdict != Verdict::Proxy && origin == SourceOrigin::Local) {
+      if (address.empty()) return;  // blanks alone: no entry once written
       proxy.address = address;
       ++counts.proxies;
       visit(proxy);
@@ -299,7 +301,7 @@ MergeResult merge_sources(const std::vector<SourceList>& sources, std::string_vi
 
   MergeResult result;
   std::unordered_set<std::string_view> seen;
-  std::string entries;
+  std::string entries, value;
   for (const SourceList& source : sources) {
     SourceReport& report = result.sources.emplace_back();
     report.address = source.address;
@@ -321,12 +323,19 @@ MergeResult merge_sources(const std::vector<SourceList>& sources, std::string_vi
       const auto old = old_entries.find(proxy.address);
       const bool blocked = proxy.blocked || (old != old_entries.end() && old->second);
       const std::string n = std::to_string(result.entries++);
-      entries.append(n).append("=").append(proxy.address).append(";");
+      value.assign(proxy.address).append(";");
       // A country is written as the loader reads it: " 08" and "8x" are 8.
       std::optional<int> id = country_id(proxy.country);
       if (!id && lookup && !proxy.host.empty()) id = lookup(proxy.host);
-      if (id) entries.append(std::to_string(*id));
-      entries.append(proxy.rest).append("\r\n");
+      if (id) value.append(std::to_string(*id));
+      value.append(proxy.rest);
+      // A value that starts and ends with the same quote loses that pair on
+      // reading (only an odd entry of the user's own file can): written in
+      // one more pair, it reads back as it was.
+      const bool quoted =
+          (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+      entries.append(n).append(quoted ? "=\"" : "=").append(value);
+      entries.append(quoted ? "\"\r\n" : "\r\n");
       if (blocked) entries.append(n).append("_block=1\r\n");
       if (old == old_entries.end()) ++report.added;
       if (!blocked) ++loadable;

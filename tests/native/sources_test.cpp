@@ -123,6 +123,16 @@ TEST(Merge, FirstOccurrenceWinsBlockMarksFollowTheAddressAndCountriesAreKept) {
                        full.sources[1].added),
             std::tuple(kMaxDatabaseEntries, kMaxDatabaseEntries + 1, kMaxDatabaseEntries, 0));
   EXPECT_EQ(load_records(full.database, std::nullopt).size(), std::size_t(kMaxDatabaseEntries));
+
+  // Odd entries of the user's own file are written so that they read back as
+  // they were: no blanks the reader would trim, a quoted value in one more
+  // pair of quotes, and an address of blanks alone not at all.
+  const std::string odd = "[IP]\r\ncount=3\r\n0=\"\f\v\x8e;0\"\r\n1=\"\"q;1;z\"\"\r\n2=\"\f\"\r\n";
+  const MergeResult once = merge_sources({fetched("own", odd, SourceOrigin::Local)}, odd, {});
+  EXPECT_EQ(once.database, "[IP]\r\ncount=2\r\n0=\x8e;0\r\n1=\"\"q;1;z\"\"\r\n");
+  EXPECT_EQ(merge_sources({fetched("own", once.database, SourceOrigin::Local)}, once.database, {})
+                .database,
+            once.database);
 }
 
 // A line per source, in either language; an address's own "%2" stays.
